@@ -1,1 +1,3 @@
-int main() { return 0; }
+#include "zelkad.h"
+
+int main(int argc, char **argv) { return zelkad_main(argc, argv); }
