@@ -1,0 +1,226 @@
+// The zelk program: option scan, usage text, input and its tests, input
+// check, strict-sizing switch, solve, displacement list, release, end.
+#include <cassert>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+#include "analysis.h"
+#include "solve_work.h"
+
+namespace {
+
+char builtin_name[] = "zelk"; // used when the program is started without any word
+
+// Ends the process directly with `status`, bypassing fin's message.
+[[noreturn]] void end_process(int status) {
+    std::fflush(sio_out);
+    sio_exit(status);
+    std::exit(status); // sio_exit must not return; keep the end certain if it does
+}
+
+[[noreturn]] void usage(int status) {
+    std::fprintf(sio_out, "zelk (float version)\n");
+    std::fprintf(sio_out, "Usage: %s [-options]\n", programa);
+    std::fprintf(sio_out, "\toptions:\n");
+    std::fprintf(sio_out, "\t-b\tprint matrix B (list X)\n");
+    std::fprintf(sio_out,
+                 "\t-c float\n\t\tmaximum number of cicles with strict sizing of cross-section "
+                 "(default, %d)\n",
+                 maxciclos);
+    std::fprintf(sio_out, "\t-d\tdebug\n");
+    std::fprintf(sio_out, "\t-h\tthis message\n");
+    std::fprintf(sio_out, "\t-q\tprint stress volumes\n");
+    std::fprintf(sio_out, "\t-s\tsilent mode: only print the main inputs and results\n");
+    std::fprintf(sio_out, "\t-t\tcheck the input and print it (with some statistics)\n");
+    std::fprintf(sio_out, "---\n");
+    std::fprintf(
+        sio_out,
+        "\t-B float\n\t\tbuckling analysis with maximum imperfection equal to \"float\"\n");
+    end_process(status);
+}
+
+// Reads an integer as "%d" does (leading blanks, sign, digits) into *x; a word
+// that does not begin with one leaves *x alone. Values beyond int are clamped.
+void scan_int(const char *word, int *x) {
+    char *stop;
+    errno = 0;
+    long n = std::strtol(word, &stop, 10);
+    if (stop == word) return;
+    if (n > INT_MAX) n = INT_MAX;
+    if (n < INT_MIN) n = INT_MIN;
+    *x = int(n);
+}
+
+// Reads a single-precision number as "%g" does into *x; else leaves *x alone.
+void scan_float(const char *word, float *x) {
+    float y;
+    if (std::sscanf(word, "%g", &y) == 1) *x = y;
+}
+
+// Scans the option words into the analysis state; writes the usage text and
+// ends the process when a word asks for it or cannot be taken.
+void scan_options(int argc, char **argv) {
+    int left = argc > 0 ? argc - 1 : 0;
+    int i = 1;
+    while (left > 0) {
+        const char *word = argv[i++];
+        left--;
+        if (word[0] != '-') usage(1);
+        int values = 0;
+        switch (word[1]) {
+        case 'b':
+            imprimir_B = 1;
+            break;
+        case 'd':
+            debug = 1;
+            break;
+        case 'q':
+            printQoS = 1;
+            break;
+        case 's':
+            silentmode = 1;
+            break;
+        case 't':
+            checkinputonly = 1;
+            break;
+        case 'h':
+            usage(0);
+        case 'B':
+        case 'c':
+        case 'y':
+            values = 1;
+            break;
+        case 'e':
+            values = 2;
+            break;
+        default:
+            std::fprintf(sio_out, "unknown option: -%s\n", word + 1);
+            usage(1);
+        }
+        if (values > left) usage(1); // the command line ends before the option's values
+        switch (word[1]) {
+        case 'B':
+            buckling = 1;
+            scan_float(argv[i], &buckling_tolerance);
+            break;
+        case 'c':
+            scan_int(argv[i], &maxciclos);
+            break;
+        case 'y':
+            escalay = 1;
+            scan_float(argv[i], &factory);
+            break;
+        case 'e':
+            expansion = 1;
+            scan_float(argv[i], &expansion_eps);
+            scan_float(argv[i + 1], &expansion_alfa);
+            break;
+        }
+        i += values;
+        left -= values;
+    }
+}
+
+// Counts the constraint flags of the 2*nn degrees of freedom that are set.
+int constrained_count() {
+    int n = 0;
+    for (int i = 0; i < 2 * nn; i++)
+        if (v[i] != 0) n++;
+    return n;
+}
+
+void statistics() {
+    int nv = constrained_count();
+    std::fprintf(sio_out, "# %s: NoN=%d\n", programa, nn);
+    std::fprintf(sio_out, "# %s: NoE=%d\n", programa, nb);
+    std::fprintf(sio_out, "# %s: NoS=%d\n", programa, ns);
+    std::fprintf(sio_out, "# %s: NoM=%d\n", programa, nm);
+    std::fprintf(sio_out, "# %s: NoV=%d\n", programa, nv);
+    std::fprintf(sio_out, "# %s: NoG=%d\n", programa, 2 * nn - nv);
+    std::fprintf(sio_out, "# %s: stdin ok\n", programa);
+}
+
+// Gives the loads and the constraint flags one pair per node: nodes that came
+// after those lists (a longer C list read later) carry no load and are free.
+// The displacements must already hold one pair per node.
+void fit_node_arrays() {
+    const std::size_t n = std::size_t(2 * nn);
+    try {
+        if (q.size() < n) q.resize(n, 0.0f);
+        if (v.size() < n) v.resize(n, 0);
+    } catch (const std::bad_alloc &) {
+        fin(programa, "out of memory");
+    }
+    if (d.size() != n) fin(programa, "displacement list does not match the node count");
+}
+
+void strict_sizing_switch() {
+    if (nm != 1 || !(As[0] <= 0.0f)) return;
+    Destricto = 1;
+    std::fprintf(sio_out, "\n# Warning: strict sizing of cross-sections\n");
+    std::fflush(sio_out);
+    std::fprintf(sio_err, "\n# Warning: strict sizing of cross-sections\n");
+    make_zeroed(Aest, std::size_t(nb));
+    make_zeroed(epsest, std::size_t(nb));
+    for (float &A : Aest)
+        A = 1.0f;
+}
+
+// Frees an input array; its absence is an assertion failure naming it.
+#define RELEASE(name)                                                                              \
+    do {                                                                                           \
+        {                                                                                          \
+            const bool name = !::name.empty();                                                     \
+            assert(name);                                                                          \
+            (void)name;                                                                            \
+        }                                                                                          \
+        decltype(::name)().swap(::name);                                                           \
+    } while (0)
+
+} // namespace
+
+int zelk_main(int argc, char **argv) {
+    programa = argc > 0 && argv[0] ? prg_name(argv[0]) : builtin_name;
+    scan_options(argc, argv);
+
+    int r = in_stdin(programa, &nb, nullptr, &nm, &nn, &ns, &As, &cdn, &d, &E, &ms, &ndb, &q, &sb,
+                     &v, nullptr, nullptr, nullptr, 1);
+    if (r != 0) fin(programa, "semantic error");
+    if (nn == 0) fin(programa, "C list missing");
+    if (nb == 0) fin(programa, "B list missing");
+    if (nm == 0) fin(programa, "M list missing");
+    if (ns == 0) fin(programa, "S list missing");
+    if (v.empty()) fin(programa, "V list missing");
+    fit_node_arrays();
+
+    if (checkinputonly) {
+        if (!silentmode) statistics();
+        end_process(0);
+    }
+
+    std::fprintf(sio_out, "\n# %s RESULTS\n", programa);
+    strict_sizing_switch();
+
+    make_zeroed(qorig, std::size_t(2 * nn));
+    for (int i = 0; i < 2 * nn; i++)
+        qorig[i] = q[i];
+    make_zeroed(QoSs, std::size_t(ns));
+
+    if (resuelve() != 0) fin(programa, "there is no solution! (function `resuelve'");
+    if (debug) std::fprintf(sio_out, "# function `resuelve' Ok\n");
+
+    std::fprintf(sio_out, "# displacements: axes 1 and 2\nD");
+    out_ddn(nn, d.data());
+
+    RELEASE(cdn);
+    RELEASE(As);
+    RELEASE(q);
+    RELEASE(v);
+    RELEASE(ndb);
+    RELEASE(sb);
+    RELEASE(E);
+    RELEASE(ms);
+    fin(programa, nullptr);
+}

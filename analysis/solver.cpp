@@ -1,0 +1,163 @@
+// The plain solve: numbering, assembly of the dense stiffness system, loads,
+// elimination, strains, exertions, stress volumes, reactions, displacements.
+#include <cmath>
+
+#include "analysis.h"
+#include "elimination.h"
+#include "solve_work.h"
+
+void assemble_bar(int bar, const float block[4], Kmatrix K, Kmatrix KRg, float *a) {
+    const int node[2] = {ndb[2 * bar], ndb[2 * bar + 1]};
+    for (int e = 0; e < 2; e++)
+        for (int j = 0; j < 2; j++) {
+            const int row = 2 * (node[e] - 1) + j;
+            const int vr = v[row];
+            for (int f = 0; f < 2; f++)
+                for (int n = 0; n < 2; n++) {
+                    const int col = 2 * (node[f] - 1) + n;
+                    const int vc = v[col];
+                    const float w = e == f ? block[2 * j + n] : -block[2 * j + n];
+                    if (vr >= 0) {
+                        if (vc >= 0) {
+                            K[vr][vc] = K[vr][vc] + w;
+                        } else {
+                            float dw = d[col] * w;
+                            a[vr] = a[vr] - dw;
+                        }
+                    } else {
+                        if (vc >= 0) {
+                            KRg[-vr - 1][vc] = KRg[-vr - 1][vc] + w;
+                        } else {
+                            float dw = d[col] * w;
+                            q[row] = q[row] - dw;
+                        }
+                    }
+                }
+        }
+}
+
+void add_loads(float *a) {
+    for (int i = 0; i < 2 * nn; i++)
+        if (v[i] >= 0) a[v[i]] = a[v[i]] + q[i];
+}
+
+void end_displacements(int bar, const float *a, float u[4]) {
+    for (int e = 0; e < 2; e++)
+        for (int j = 0; j < 2; j++) {
+            const int dof = 2 * (ndb[2 * bar + e] - 1) + j;
+            u[2 * e + j] = v[dof] >= 0 ? a[v[dof]] : d[dof];
+        }
+}
+
+void reactions(const float *a, Kmatrix KRg, bool print, double *sum) {
+    for (int i = 0; i < 2 * nn; i++) {
+        if (v[i] < 0) {
+            const float *row = KRg[-v[i] - 1];
+            q[i] = -q[i];
+            for (int m = 0; m < ni; m++) {
+                float t = a[m] * row[m];
+                q[i] = q[i] + t;
+            }
+            if (print)
+                std::fprintf(sio_out, "\t%d\t%d\t% .2e\n", i / 2 + 1, i % 2 + 1, double(q[i]));
+            if (sum) {
+                float xq = cdn[i] * q[i];
+                *sum += double(xq);
+            }
+        } else {
+            d[i] = a[v[i]];
+        }
+    }
+}
+
+namespace {
+
+void print_pivot(int k, float p, void *) {
+    std::fprintf(sio_out, "# equation %d pivot: %g\n", k, double(p));
+}
+
+void print_stress_volumes() {
+    std::fprintf(sio_out, "#MT: VoS = %g\n#MT: NoM = %g\n", QoS, NoM);
+    std::fprintf(sio_out, "#MT: VoSt = %g\n#MT: VoSc = %g\n", QoSt, QoSc);
+    std::fprintf(sio_out, "#MT: VoSh = %g\n#MT: VoSv = %g\n", QoSh, QoSv);
+    std::fprintf(sio_out, "#MT: result from OST if applicable\n");
+    double alpha_opt = std::sqrt(QoSh / QoSv);
+    double VoS_opt = 2 * std::sqrt(QoSv * QoSh);
+    std::fprintf(sio_out, "#MT: alpha_opt = %g\n#MT: VoS_opt = %g\n", alpha_opt, VoS_opt);
+    for (int s = 0; s < ns; s++)
+        std::fprintf(sio_out, "#MT: VoS(%d) = %g\n", s + 1, QoSs[s]);
+}
+
+} // namespace
+
+int resuelve() {
+    QoS = NoM = NoMq = QoSt = QoSc = QoSv = QoSh = 0;
+    ni = numeq(v.data(), 2 * nn);
+
+    owned_matrix K, KRg, B;
+    float_list a;
+    K.alloc(ni, ni);
+    KRg.alloc(2 * nn - ni, ni);
+    make_zeroed(a, std::size_t(ni));
+    if (imprimir_B) B.alloc(nb, 2 * nn);
+
+    std::fprintf(sio_out, "\n# %d equations\n", ni);
+
+    for (int i = 0; i < 2 * nn; i++) {
+        float xq = cdn[i] * q[i];
+        NoMq += double(xq);
+    }
+
+    for (int b = 0; b < nb; b++) {
+        float block[4];
+        if (barra(BARRA_STIFFNESS, b, block)) return 1;
+        if (imprimir_B) {
+            float row[4];
+            if (barra(BARRA_STRAIN_ROW, b, row)) return 1;
+            for (int e = 0; e < 2; e++)
+                for (int j = 0; j < 2; j++)
+                    B.get()[b][2 * (ndb[2 * b + e] - 1) + j] = row[2 * e + j];
+        }
+        assemble_bar(b, block, K.get(), KRg.get(), a.data());
+    }
+
+    if (imprimir_B) {
+        std::fprintf(sio_out, "# [strain] = [B*][g]: table B*\nX");
+        out_matrix(nb, 2 * nn, B.get());
+    }
+
+    add_loads(a.data());
+    if (gauss_solve(K.get(), a.data(), ni, print_pivot, nullptr)) return 1;
+
+    const bool lists = !Destricto || debug;
+    if (lists) std::fprintf(sio_out, "# Bar strains\nE\n");
+    for (int b = 0; b < nb; b++) {
+        float u[4];
+        end_displacements(b, a.data(), u);
+        barra(BARRA_STRAIN, b, u);
+    }
+    if (lists) std::fprintf(sio_out, "# Bar exertions\nN\n");
+    for (int b = 0; b < nb; b++) {
+        float u[4];
+        end_displacements(b, a.data(), u);
+        barra(BARRA_EXERTION, b, u);
+    }
+
+    if (printQoS) print_stress_volumes();
+
+    if (lists) std::fprintf(sio_out, "# Reactions: node axis signed-value\nR");
+    reactions(a.data(), KRg.get(), lists, lists ? &NoMq : nullptr);
+
+    if (printQoS) std::fprintf(sio_out, "#MT: NoMq = %g\n", NoMq);
+
+    if (debug) std::fprintf(sio_out, "# 'resuelve' before Kfree of K...\n");
+    K.reset();
+    if (debug) std::fprintf(sio_out, "# 'resuelve' before Kfree of KRg\n");
+    KRg.reset();
+    if (debug) std::fprintf(sio_out, "# 'resuelve' before free of a\n");
+    float_list().swap(a);
+    if (debug) std::fprintf(sio_out, "# 'resuelve' before return\n");
+
+    if (Destricto) return resuelve_dimest();
+    return 0;
+}

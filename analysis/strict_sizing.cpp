@@ -1,0 +1,66 @@
+// Strict sizing of cross-sections: cycles of resize, assembly and solution
+// until every bar's area is settled or the cycle limit is reached.
+#include "analysis.h"
+#include "elimination.h"
+#include "solve_work.h"
+
+namespace {
+
+// Pivot lines of a cycle: shown only with debug or in the final cycle.
+void print_cycle_pivot(int k, float p, void *ctx) {
+    if (*static_cast<const bool *>(ctx))
+        std::fprintf(sio_out, "#  equation %d pivot: %g\n", k, double(p));
+}
+
+} // namespace
+
+int resuelve_dimest() {
+    if (debug) std::fprintf(sio_out, "\n# %d equations\n", ni);
+    for (int c = 1; c <= maxciclos; c++) {
+        Convergencia = 0;
+        std::fprintf(sio_out, "# Strict selection of cross-sections: cicle %d\n", c);
+        for (int i = 0; i < 2 * nn; i++)
+            q[i] = qorig[i];
+
+        owned_matrix K, KRg;
+        float_list a;
+        K.alloc(ni, ni);
+        KRg.alloc(2 * nn - ni, ni);
+        make_zeroed(a, std::size_t(ni));
+
+        for (int b = 0; b < nb; b++) {
+            float block[4];
+            Convergencia += barra(BARRA_RESIZE, b, block);
+            assemble_bar(b, block, K.get(), KRg.get(), a.data());
+        }
+        if (debug) std::fprintf(sio_out, "# convergence on %d bars versus %d\n", Convergencia, nb);
+        if (Convergencia != nb) Convergencia = 0;
+        bool show = debug || Convergencia;
+
+        add_loads(a.data());
+        if (gauss_solve(K.get(), a.data(), ni, print_cycle_pivot, &show)) return 1;
+
+        if (show) std::fprintf(sio_out, "# Bar strains\nE\n");
+        for (int b = 0; b < nb; b++) {
+            float u[4];
+            end_displacements(b, a.data(), u);
+            barra(BARRA_STRAIN, b, u);
+        }
+        if (show) {
+            std::fprintf(sio_out, "# Bar exertions\nN\n");
+            for (int b = 0; b < nb; b++) {
+                float u[4];
+                end_displacements(b, a.data(), u);
+                barra(BARRA_EXERTION, b, u);
+            }
+        }
+
+        if (show) std::fprintf(sio_out, "# Reactions: node axis signed-value\nR");
+        reactions(a.data(), KRg.get(), show, nullptr);
+
+        K.reset();
+        KRg.reset();
+        if (Convergencia) return 0;
+    }
+    return 0;
+}
