@@ -35,7 +35,7 @@ int in_stdin(const char *prg, int *nb, int *nd, int *nm, int *nn, int *ns, float
              float_list *exertions, Kmatrix *B, int echo) {
     prgcpy = prg;
     macro_build_prefixes();
-    *nn = 0;
+    if (nn) *nn = 0;
     int nodes = 0, bars = 0, entries = 0, materials = 0, types = 0;
     if (in_rem(echo) == READ_EOF) return READ_EOF;
 
@@ -63,14 +63,14 @@ int in_stdin(const char *prg, int *nb, int *nd, int *nm, int *nn, int *ns, float
         case 'B': case 'b':
             trace("Leyendo barras...\n");
             check(prg, in_B(&bars, ndb, sb, echo), "Error into bars list");
-            *nb = bars;
+            if (nb) *nb = bars;
             break;
         case 'C': case 'c':
             trace("Leyendo coordenadas...\n");
             datatype = 'C';
             check(prg, in_ddn(&nodes, cdn, echo), "Error into coordinate list");
             datatype = 0;
-            *nn = nodes;
+            if (nn) *nn = nodes;
             break;
         case 'D': case 'd':
             trace("Leyendo desplazamientos...\n");
@@ -119,7 +119,7 @@ int in_stdin(const char *prg, int *nb, int *nd, int *nm, int *nn, int *ns, float
             break;
         case 'X':
             trace("Leyendo matriz B...\n");
-            check(prg, in_matrizB(*nn, *nb, B, echo), "Error into matrix B list");
+            check(prg, in_matrizB(nodes, bars, B, echo), "Error into matrix B list");
             break;
         default:
             if (debug)
