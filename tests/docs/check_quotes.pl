@@ -40,6 +40,9 @@ sub slurp {
 # The sources as one text, adjacent string literals joined ("ab" "cd" is
 # "abcd"), so that a message split over two lines of code is still found.
 my $code = join "\n", map { slurp($_, ':raw') } @$sources;
+# Comments do not count: a message must be in the code itself.
+$code =~ s{/\*.*?\*/}{}sg;
+$code =~ s{(^|[\s;{})])//[^\n]*}{$1}mg;
 $code =~ s/"\s*\n\s*"//g;
 $code =~ s/"[ \t]+"//g;
 my @cases = map { slurp($_, ':raw') } @$expected;

@@ -19,7 +19,7 @@ done
 mapfile -t sources < <(find "$root/structure_io" "$root/analysis" "$root/drawing_script" \
     -name '*.cpp' -o -name '*.h' | sort)
 mapfile -t expected < <(
-    find "$root/tests/cases" -type f \( -name stdout -o -name stderr \) 2>/dev/null
-    find "$root/tests/docs/golden" -type f 2>/dev/null
+    find "$root/tests/cases" -type f \( -name stdout -o -name stderr \) 2>/dev/null || true
+    find "$root/tests/docs/golden" -type f 2>/dev/null || true
 )
 perl "$here/check_quotes.pl" "${rendered[@]}" -- "${sources[@]}" -- "${expected[@]}"

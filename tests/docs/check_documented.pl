@@ -1,0 +1,74 @@
+#!/usr/bin/perl
+# Checks that every message the programs end or warn with is in a manual page.
+#
+# Usage: check_documented.pl UNREACHABLE RENDERED... -- SOURCE...
+#   UNREACHABLE  messages that no run of zelk or zelkad can write, one a line
+#             ("#" lines are comments); they need no page
+#   RENDERED  pages formatted by groff -Tutf8 -P-c, one paragraph per line
+#   SOURCE    program sources
+# A message is the last string literal of a call of fin, aviso, avisozelk, or
+# of the whole-input reader's helpers stop and check. It is documented when
+# the text of some page holds it, each printf conversion standing for any
+# text. Prints each message that no page holds; exit status 1 when there is
+# one, 2 on a usage error, else 0.
+use strict;
+use warnings;
+
+binmode STDOUT, ':encoding(UTF-8)';
+
+my $unreachable = shift @ARGV // '';
+my @groups = ([]);
+for my $arg (@ARGV) {
+    if ($arg eq '--') { push @groups, []; next; }
+    push @{ $groups[-1] }, $arg;
+}
+if (@groups != 2 || !@{ $groups[0] } || !@{ $groups[1] }) {
+    print STDERR "usage: check_documented.pl UNREACHABLE RENDERED... -- SOURCE...\n";
+    exit 2;
+}
+my ($pages, $sources) = @groups;
+
+sub slurp {
+    my ($name, $layer) = @_;
+    open my $fh, "<$layer", $name or die "$name: $!\n";
+    local $/;
+    my $text = <$fh>;
+    close $fh;
+    return $text;
+}
+
+# The pages' plain text: overstrike undone, one paragraph per line.
+my $text = join "\n", map { slurp($_, ':encoding(UTF-8)') } @$pages;
+$text =~ s/.\x08//g;
+$text =~ s/[\x{2010}\x{2212}]/-/g;
+
+my $code = join "\n", map { slurp($_, ':raw') } @$sources;
+$code =~ s{/\*.*?\*/}{}sg;
+$code =~ s{(^|[\s;{})])//[^\n]*}{$1}mg;
+$code =~ s/"\s*\n\s*"//g;
+$code =~ s/"[ \t]+"//g;
+
+my $literal = qr/"((?:[^"\\\n]|\\.)*)"/;
+my $conversion = qr/%[-+ #0]*(?:\d+|\*)?(?:\.(?:\d+|\*))?(?:hh|h|ll|l|L|z)?[a-zA-Z]/;
+my %skip = map { chomp; ($_ => 1) } grep { !/^#/ && /\S/ } split /^/m, slurp($unreachable, ':raw');
+my (%seen, $faults);
+while ($code =~ /(?<!void )\b(?:fin|aviso|avisozelk|stop|check)\s*\(([^;]*)\)\s*;/g) {
+    my @strings = $1 =~ /$literal/g;
+    next unless @strings;
+    my $msg = $strings[-1];
+    next if $seen{$msg}++ || $skip{$msg};
+    my $plain = $msg;
+    $plain =~ s/\\n//g;
+    $plain =~ s/\\(.)/$1/g;
+    my @fixed = split /$conversion/, $plain, -1;
+    my $pattern = join '.+?', map { quotemeta } @fixed;
+    next if $text =~ /$pattern/;
+    print "message not in any page: \"$msg\"\n";
+    $faults++;
+}
+if (!%seen) {
+    print "no messages found in the sources\n";
+    exit 1;
+}
+printf "%d messages checked, %d not documented\n", scalar(keys %seen), $faults // 0;
+exit($faults ? 1 : 0);
