@@ -120,7 +120,9 @@ int in_pdn(int nn, float_list *q, int echo);
 /// V list: node, direction, value; flag 1 in *v, prescribed value in *d.
 int in_V(int nn, int_list *v, float_list *d, int echo);
 
-/// X list: rows of 2*nn values, at most nb rows, into *B (created on first use).
+/// X list: rows of 2*nn values, at most nb rows, into *B. A null *B is created
+/// here (nb x 2*nn); a later, larger list stores only what fits it. A table the
+/// caller made itself must hold at least nb rows of 2*nn values.
 /// Returns 0 when the list ended normally, 1 for a row cut short.
 int in_matrizB(int nn, int nb, Kmatrix *B, int echo);
 
