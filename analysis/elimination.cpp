@@ -1,7 +1,50 @@
+// Gauss elimination without row exchanges, reordered for speed while every
+// stored value stays the one that the plain right-looking loops give.
+//
+// The plain loops apply to each element K(r, c) the updates
+//     K(r, c) = K(r, c) - U(k, c) * L(r, k),   k = 1, 2, ..., min(r, c) - 1,
+// where U(k, c) is row k after its division by the pivot and L(r, k) is K(r, k)
+// as it stands when step k starts. Any ordering that computes the same U and L
+// values and hands each element its updates in increasing k, one rounded
+// multiply and one rounded subtraction each, stores the same bits. Here:
+//   - panels of b steps: the panel's rows are reduced left-looking, the rows
+//     below it reduced against the panel's triangle, and the rest of the matrix
+//     updated by one register-blocked product that subtracts the panel's terms
+//     one by one in step order;
+//   - work is skipped outside each row's and column's reach (the envelope),
+//     where the updates subtract exact zeros. That is exact only while every
+//     factor that meets such a zero is finite and no target is -0, so the
+//     envelope is used only when the input holds no -0 and no inf or NaN, and
+//     the factors are checked afterwards; when a check fails the input is
+//     restored and the whole elimination is made again over the full matrix.
+// The pivots are printed once they are known to be the plain loops' pivots.
 #include "elimination.h"
 
-int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
-    if (ni <= 0) return 0;
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Private part: bit tests, the plain loops, the kernels and the driver.
+// ---------------------------------------------------------------------------
+
+constexpr std::uint32_t neg_zero = 0x80000000u;
+constexpr std::uint32_t exp_mask = 0x7f800000u;
+
+inline std::uint32_t bits(float x) {
+    std::uint32_t u;
+    std::memcpy(&u, &x, sizeof u);
+    return u;
+}
+
+inline bool finite(float x) { return (bits(x) & exp_mask) != exp_mask; }
+
+// The loops as written; used when the work arrays cannot be had.
+int plain(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
     for (int k = 0; k < ni - 1; k++) {
         float p = K[k][k];
         if (print) print(k + 1, p, ctx);
@@ -23,6 +66,412 @@ int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
     for (int k = ni - 2; k >= 0; k--) {
         for (int c = k + 1; c < ni; c++) a[k] = a[k] - K[k][c] * a[c];
         a[k] = a[k] / K[k][k];
+    }
+    return 0;
+}
+
+// Register tile of the trailing update: MR rows by NR columns.
+constexpr int MR = 6;
+constexpr int NR = 16;
+constexpr int MC = 120; // rows of the packed block of L factors
+constexpr int NC = 2048; // columns of the packed block of U factors
+
+struct Solve {
+    Kmatrix K;
+    int n;
+    int b;                   // panel width
+    std::vector<int> R;      // R[k]: last column that row k may hold non-zero at step k
+    std::vector<int> C;      // C[k]: last row that column k may hold non-zero at step k
+    std::vector<int> Lo;     // Lo[r]: first step whose L factor in row r may be non-zero
+    std::vector<float> piv;  // pivots, in order
+    std::vector<float> Ap;   // packed L factors
+    std::vector<float> Bp;   // packed U factors
+};
+
+#define ZK_INLINE inline __attribute__((always_inline))
+
+// y[i] = y[i] - x[i] * f, i = 0 .. n-1.
+ZK_INLINE void axpy(float *__restrict y, const float *__restrict x, float f, int n) {
+    for (int i = 0; i < n; i++) y[i] = y[i] - x[i] * f;
+}
+
+// y[i] = y[i] / p, i = 0 .. n-1.
+ZK_INLINE void divide(float *y, float p, int n) {
+    for (int i = 0; i < n; i++) y[i] = y[i] / p;
+}
+
+// Row k of the panel [k0, k1): the updates of the panel's earlier steps over
+// the panel's columns, then the pivot, then the division of the row's panel
+// columns. Returns the pivot.
+ZK_INLINE float panel_row_body(Solve &s, int k, int k0, int k1) {
+    float *rk = s.K[k];
+    for (int j = std::max(k0, s.Lo[k]); j < k; j++) {
+        int ce = std::min(s.R[j], k1 - 1);
+        axpy(rk + j + 1, s.K[j] + j + 1, rk[j], ce - j);
+    }
+    float p = rk[k];
+    if (p == 0.0f || k == s.n - 1) return p; // no division: a zero pivot, or the last row
+    int ce = std::min(s.R[k], k1 - 1);
+    divide(rk + k + 1, p, ce - k);
+    rk[k] = p / p;
+    return p;
+}
+
+// The panel's rows over columns c0 .. c1 beyond the panel: the updates of the
+// panel's earlier steps, then the division by each row's pivot.
+ZK_INLINE void panel_right_body(Solve &s, int k0, int k1, int c0, int c1) {
+    for (int k = k0; k < k1; k++) {
+        float *rk = s.K[k];
+        for (int j = std::max(k0, s.Lo[k]); j < k; j++) {
+            int ce = std::min(s.R[j], c1);
+            if (ce >= c0) axpy(rk + c0, s.K[j] + c0, rk[j], ce - c0 + 1);
+        }
+        int ce = std::min(s.R[k], c1);
+        if (ce >= c0) divide(rk + c0, s.piv[k], ce - c0 + 1);
+    }
+}
+
+// Rows r0 .. r1 below the panel, over the panel's columns: the L factors.
+ZK_INLINE void panel_below_body(Solve &s, int k0, int k1, int r0, int r1) {
+    for (int r = r0; r <= r1; r++) {
+        float *rr = s.K[r];
+        for (int j = std::max(k0, s.Lo[r]); j < k1; j++) {
+            int ce = std::min(s.R[j], k1 - 1);
+            axpy(rr + j + 1, s.K[j] + j + 1, rr[j], ce - j);
+        }
+    }
+}
+
+typedef float v8 __attribute__((vector_size(32)));
+
+// C(i, l) = C(i, l) - B(j, l) * A(i, j) for j = 0 .. kc-1 in order, on an
+// MR x NR tile whose rows start at c[i]; A packed MR per step, B NR per step.
+ZK_INLINE void tile(int kc, const float *A, const float *B, float *const *c) {
+    v8 acc[MR][2];
+#pragma GCC unroll 6
+    for (int i = 0; i < MR; i++) {
+        std::memcpy(&acc[i][0], c[i], sizeof(v8));
+        std::memcpy(&acc[i][1], c[i] + 8, sizeof(v8));
+    }
+    for (int j = 0; j < kc; j++) {
+        v8 b0, b1;
+        std::memcpy(&b0, B + NR * j, sizeof(v8));
+        std::memcpy(&b1, B + NR * j + 8, sizeof(v8));
+#pragma GCC unroll 6
+        for (int i = 0; i < MR; i++) {
+            float f = A[MR * j + i];
+            v8 fb = {f, f, f, f, f, f, f, f};
+            acc[i][0] = acc[i][0] - b0 * fb;
+            acc[i][1] = acc[i][1] - b1 * fb;
+        }
+    }
+#pragma GCC unroll 6
+    for (int i = 0; i < MR; i++) {
+        std::memcpy(c[i], &acc[i][0], sizeof(v8));
+        std::memcpy(c[i] + 8, &acc[i][1], sizeof(v8));
+    }
+}
+
+// The trailing update of the panel [k0, k1) on rows r0 .. r1, columns c0 .. c1:
+// K(r, c) = K(r, c) - K(j, c) * K(r, j) for j = k0 .. k1-1 in order.
+ZK_INLINE void trailing_body(Solve &s, int k0, int k1, int r0, int r1, int c0, int c1) {
+    const int kc = k1 - k0;
+    for (int jc = c0; jc <= c1; jc += NC) {
+        const int nc = std::min(NC, c1 - jc + 1);
+        const int ntiles = (nc + NR - 1) / NR;
+        float *B = s.Bp.data();
+        for (int t = 0; t < ntiles; t++) {
+            const int cb = jc + t * NR;
+            const int w = std::min(NR, jc + nc - cb);
+            float *bt = B + std::size_t(t) * kc * NR;
+            for (int j = 0; j < kc; j++) {
+                const float *src = s.K[k0 + j] + cb;
+                float *dst = bt + NR * j;
+                int l = 0;
+                for (; l < w; l++) dst[l] = src[l];
+                for (; l < NR; l++) dst[l] = 0.0f;
+            }
+        }
+        for (int ic = r0; ic <= r1; ic += MC) {
+            const int mc = std::min(MC, r1 - ic + 1);
+            const int mtiles = (mc + MR - 1) / MR;
+            float *A = s.Ap.data();
+            for (int t = 0; t < mtiles; t++) {
+                float *at = A + std::size_t(t) * kc * MR;
+                for (int i = 0; i < MR; i++) {
+                    int r = ic + t * MR + i;
+                    if (r < ic + mc) {
+                        const float *src = s.K[r] + k0;
+                        for (int j = 0; j < kc; j++) at[MR * j + i] = src[j];
+                    } else {
+                        for (int j = 0; j < kc; j++) at[MR * j + i] = 0.0f;
+                    }
+                }
+            }
+            for (int tn = 0; tn < ntiles; tn++) {
+                const int cb = jc + tn * NR;
+                const int w = std::min(NR, jc + nc - cb);
+                const float *bt = B + std::size_t(tn) * kc * NR;
+                for (int tm = 0; tm < mtiles; tm++) {
+                    const int rb = ic + tm * MR;
+                    const int h = std::min(MR, ic + mc - rb);
+                    const float *at = A + std::size_t(tm) * kc * MR;
+                    if (h == MR && w == NR) {
+                        float *rows[MR];
+                        for (int i = 0; i < MR; i++) rows[i] = s.K[rb + i] + cb;
+                        tile(kc, at, bt, rows);
+                    } else {
+                        // Edge tile: work on a copy, store back only the real part.
+                        float buf[MR][NR] = {};
+                        float *rows[MR];
+                        for (int i = 0; i < MR; i++) {
+                            rows[i] = buf[i];
+                            if (i < h)
+                                for (int l = 0; l < w; l++) buf[i][l] = s.K[rb + i][cb + l];
+                        }
+                        tile(kc, at, bt, rows);
+                        for (int i = 0; i < h; i++)
+                            for (int l = 0; l < w; l++) s.K[rb + i][cb + l] = buf[i][l];
+                    }
+                }
+            }
+        }
+    }
+}
+
+struct Kernels {
+    float (*panel_row)(Solve &, int, int, int);
+    void (*panel_right)(Solve &, int, int, int, int);
+    void (*panel_below)(Solve &, int, int, int, int);
+    void (*trailing)(Solve &, int, int, int, int, int, int);
+};
+
+#define ZK_KERNELS(SUFFIX, ATTR)                                                                   \
+    ATTR float panel_row_##SUFFIX(Solve &s, int k, int k0, int k1) {                               \
+        return panel_row_body(s, k, k0, k1);                                                       \
+    }                                                                                              \
+    ATTR void panel_right_##SUFFIX(Solve &s, int k0, int k1, int c0, int c1) {                     \
+        panel_right_body(s, k0, k1, c0, c1);                                                       \
+    }                                                                                              \
+    ATTR void panel_below_##SUFFIX(Solve &s, int k0, int k1, int r0, int r1) {                     \
+        panel_below_body(s, k0, k1, r0, r1);                                                       \
+    }                                                                                              \
+    ATTR void trailing_##SUFFIX(Solve &s, int k0, int k1, int r0, int r1, int c0, int c1) {        \
+        trailing_body(s, k0, k1, r0, r1, c0, c1);                                                  \
+    }                                                                                              \
+    const Kernels kernels_##SUFFIX = {panel_row_##SUFFIX, panel_right_##SUFFIX,                    \
+                                      panel_below_##SUFFIX, trailing_##SUFFIX};
+
+// AVX2 has separate multiply and subtract instructions, both rounded as the
+// scalar ones; fused multiply-add stays off (no "fma" target).
+ZK_KERNELS(avx2, __attribute__((target("avx2"))))
+ZK_KERNELS(base, )
+
+const Kernels &kernels() {
+    static const Kernels &k = [] () -> const Kernels & {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") ? kernels_avx2 : kernels_base;
+    }();
+    return k;
+}
+
+// Index of the first non-zero bit pattern in u[from .. to), or `to`.
+int first_set(const std::uint32_t *u, int from, int to) {
+    int c = from;
+    for (; c + 16 <= to; c += 16) {
+        std::uint32_t any = 0;
+        for (int i = 0; i < 16; i++) any |= u[c + i];
+        if (any) break;
+    }
+    for (; c < to; c++)
+        if (u[c]) return c;
+    return to;
+}
+
+// Index of the last non-zero bit pattern in u[from .. to), or from - 1.
+int last_set(const std::uint32_t *u, int from, int to) {
+    int c = to;
+    for (; c - 16 >= from; c -= 16) {
+        std::uint32_t any = 0;
+        for (int i = 1; i <= 16; i++) any |= u[c - i];
+        if (any) break;
+    }
+    for (; c > from; c--)
+        if (u[c - 1]) return c - 1;
+    return from - 1;
+}
+
+// True when u[from .. to) holds -0, an infinity or a NaN.
+bool has_special(const std::uint32_t *u, int from, int to) {
+    bool bad = false;
+    for (int c = from; c < to; c++)
+        bad |= (u[c] & exp_mask) == exp_mask || u[c] == neg_zero;
+    return bad;
+}
+
+// Sets the reach of every step over the full matrix.
+void set_dense(Solve &s) {
+    std::fill(s.R.begin(), s.R.end(), s.n - 1);
+    std::fill(s.C.begin(), s.C.end(), s.n - 1);
+    std::fill(s.Lo.begin(), s.Lo.end(), 0);
+}
+
+// Factors the matrix: pivots into s.piv, U in the upper rows (divided), the
+// L factors left undivided in the lower rows. Returns the index of an exactly
+// zero pivot, or -1.
+int factor(Solve &s, const Kernels &kr) {
+    const int n = s.n;
+    for (int k0 = 0; k0 < n; k0 += s.b) {
+        const int k1 = std::min(n, k0 + s.b);
+        for (int k = k0; k < k1; k++) {
+            float p = kr.panel_row(s, k, k0, k1);
+            s.piv[k] = p;
+            if (p == 0.0f) return k;
+        }
+        const int rlast = s.C[k1 - 1];
+        const int clast = s.R[k1 - 1];
+        if (clast >= k1) kr.panel_right(s, k0, k1, k1, clast);
+        if (rlast >= k1) kr.panel_below(s, k0, k1, k1, rlast);
+        if (rlast >= k1 && clast >= k1) kr.trailing(s, k0, k1, k1, rlast, k1, clast);
+    }
+    return -1;
+}
+
+// True when every factor of steps before `upto` that the envelope rests on is
+// finite: the pivots and the rows' factors within their reach, up to column
+// `upto` (the whole row when upto is n).
+bool factors_finite(const Solve &s, int upto) {
+    for (int r = 0; r < s.n && r <= upto; r++) {
+        if (!finite(s.piv[r]) && r < upto) return false;
+        int hi = std::min(s.R[r], upto);
+        const float *row = s.K[r];
+        bool bad = false;
+        for (int c = s.Lo[r]; c <= hi; c++) bad |= !finite(row[c]);
+        if (bad) return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
+    if (ni <= 0) return 0;
+    Solve s;
+    s.K = K;
+    s.n = ni;
+    std::vector<int> lo, hi;
+    std::vector<float> saved;
+    std::vector<std::size_t> off;
+    bool dense = false;
+    try {
+        s.R.resize(ni);
+        s.C.resize(ni);
+        s.Lo.resize(ni);
+        s.piv.resize(ni);
+        lo.resize(ni);
+        hi.resize(ni);
+
+        // Reach of every row: first and last non-zero bit pattern.
+        std::size_t inside = 0;
+        for (int r = 0; r < ni; r++) {
+            auto u = reinterpret_cast<const std::uint32_t *>(K[r]);
+            lo[r] = first_set(u, 0, r);
+            int h = last_set(u, r + 1, ni);
+            hi[r] = h < r + 1 ? r : h;
+            if (has_special(u, lo[r], hi[r] + 1)) dense = true;
+            inside += std::size_t(hi[r] - lo[r] + 1);
+        }
+        // Zeros beyond the envelope stay exact zeros only when no value is -0
+        // or non-finite; a nearly full envelope gains nothing.
+        if (double(inside) > 0.5 * double(ni) * double(ni)) dense = true;
+        if (dense) {
+            set_dense(s);
+        } else {
+            int m = 0;
+            for (int k = 0; k < ni; k++) s.R[k] = m = std::max(m, hi[k]);
+            for (int k = 0; k < ni; k++) s.C[k] = k;
+            for (int r = 0; r < ni; r++) s.C[lo[r]] = std::max(s.C[lo[r]], r);
+            m = 0;
+            for (int k = 0; k < ni; k++) s.C[k] = m = std::max(m, s.C[k]);
+            int k = 0;
+            for (int r = 0; r < ni; r++) {
+                while (s.C[k] < r) k++;
+                s.Lo[r] = k;
+            }
+            off.resize(std::size_t(ni) + 1);
+            off[0] = 0;
+            for (int r = 0; r < ni; r++) off[r + 1] = off[r] + std::size_t(hi[r] - lo[r] + 1);
+            saved.resize(off[ni]);
+            for (int r = 0; r < ni; r++)
+                std::memcpy(&saved[off[r]], K[r] + lo[r], sizeof(float) * (hi[r] - lo[r] + 1));
+        }
+        // Panel width: wide for full rows, narrow for short reaches.
+        double reach = double(inside) / ni;
+        s.b = dense || reach > 1024 ? 128 : reach > 256 ? 64 : 32;
+        s.Ap.resize(std::size_t(MC + MR) * s.b);
+        s.Bp.resize(std::size_t(NC + NR) * s.b);
+    } catch (const std::bad_alloc &) {
+        return plain(K, a, ni, print, ctx);
+    }
+
+    const Kernels &kr = kernels();
+    int zero = factor(s, kr);
+    if (!dense && !factors_finite(s, zero < 0 ? ni : zero)) {
+        // A non-finite factor meets the zeros beyond the envelope: restore the
+        // input and eliminate over the full matrix.
+        for (int r = 0; r < ni; r++) {
+            std::fill(K[r] + s.Lo[r], K[r] + s.R[r] + 1, 0.0f);
+            std::memcpy(K[r] + lo[r], &saved[off[r]], sizeof(float) * (hi[r] - lo[r] + 1));
+        }
+        dense = true;
+        set_dense(s);
+        zero = factor(s, kr);
+    }
+    if (print)
+        for (int k = 0; k < (zero < 0 ? ni : zero + 1); k++) print(k + 1, s.piv[k], ctx);
+    if (zero >= 0) return 1;
+
+    // Forward substitution: a(r) takes a(k) * L(r, k) for k = 1 .. r-1 in order,
+    // then its division by the pivot. Before Lo[r] the factors are +0: those
+    // updates change nothing unless a(r) is -0 or an a(k) is not finite.
+    int first_nonfinite = ni;
+    for (int r = 0; r < ni; r++) {
+        const float *row = K[r];
+        float x = a[r];
+        const int l = s.Lo[r];
+        if (l > 0 && (bits(x) == neg_zero || first_nonfinite < l))
+            for (int k = 0; k < l; k++) x = x - a[k] * row[k];
+        for (int k = l; k < r; k++) x = x - a[k] * row[k];
+        x = x / s.piv[r];
+        a[r] = x;
+        if (first_nonfinite == ni && !finite(x)) first_nonfinite = r;
+    }
+
+    // The division of the rows' lower parts (every row but the last), and the
+    // zeros beyond the envelope, which a negative pivot turns into -0.
+    for (int r = 0; r < ni - 1; r++) {
+        float *row = K[r];
+        const float p = s.piv[r];
+        divide(row + s.Lo[r], p, r - s.Lo[r]);
+        if (!dense && bits(p) & neg_zero) {
+            std::fill(row, row + s.Lo[r], -0.0f);
+            std::fill(row + s.R[r] + 1, row + ni, -0.0f);
+        }
+    }
+
+    // Back substitution; beyond R[k] row k holds zeros, which change a(k) only
+    // when it is -0 or when an a(c) there is not finite.
+    int last_nonfinite = finite(a[ni - 1]) ? -1 : ni - 1;
+    for (int k = ni - 2; k >= 0; k--) {
+        const float *row = K[k];
+        float x = a[k];
+        const int rk = s.R[k];
+        for (int c = k + 1; c <= rk; c++) x = x - row[c] * a[c];
+        if (rk < ni - 1 && (bits(x) == neg_zero || last_nonfinite > rk))
+            for (int c = rk + 1; c < ni; c++) x = x - row[c] * a[c];
+        x = x / row[k];
+        a[k] = x;
+        if (last_nonfinite < 0 && !finite(x)) last_nonfinite = k;
     }
     return 0;
 }

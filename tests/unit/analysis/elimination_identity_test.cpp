@@ -1,0 +1,309 @@
+// The fast elimination against the plain loops: the same status, the same
+// pivot calls in the same order, and, after a solve, the same bits in every
+// entry of `a` and of K, on systems chosen to reach each path of the fast code
+// (full and narrow reach, panel edges, exact and signed zeros, negative and
+// zero pivots, infinities and NaNs in the input or arising on the way).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "elimination.h"
+#include "elimination_reference.h"
+
+// The library reads the debug flag that the analysis modules define; taking
+// its address links that module in.
+int *elimination_test_debug_flag = &debug;
+
+namespace {
+
+using bits_t = std::uint32_t;
+
+bits_t bits(float x) {
+    bits_t u;
+    std::memcpy(&u, &x, sizeof u);
+    return u;
+}
+
+const float inf = std::numeric_limits<float>::infinity();
+const float nan_ = std::numeric_limits<float>::quiet_NaN();
+
+// A system held row-major: K is n x n, a is the right-hand side.
+struct System {
+    int n = 0;
+    std::vector<float> K;
+    std::vector<float> a;
+    float &at(int r, int c) { return K[std::size_t(r) * n + c]; }
+};
+
+struct Outcome {
+    int status = -1;
+    std::vector<std::pair<int, bits_t>> pivots; // (k, pivot bits), in call order
+    std::vector<bits_t> a;
+    std::vector<bits_t> K;
+};
+
+void record(int k, float p, void *ctx) {
+    static_cast<Outcome *>(ctx)->pivots.emplace_back(k, bits(p));
+}
+
+Outcome run(const System &s, bool fast) {
+    Outcome o;
+    Kmatrix M = Kalloc(s.n, s.n);
+    for (int r = 0; r < s.n; r++) std::memcpy(M[r], &s.K[std::size_t(r) * s.n], sizeof(float) * s.n);
+    std::vector<float> a = s.a;
+    o.status = fast ? gauss_solve(M, a.data(), s.n, record, &o)
+                    : reference_solve(M, a.data(), s.n, record, &o);
+    for (float x : a) o.a.push_back(bits(x));
+    for (int r = 0; r < s.n; r++)
+        for (int c = 0; c < s.n; c++) o.K.push_back(bits(M[r][c]));
+    Kfree(s.n, M);
+    return o;
+}
+
+// Index of the first differing entry, or -1.
+long first_diff(const std::vector<bits_t> &x, const std::vector<bits_t> &y) {
+    for (std::size_t i = 0; i < x.size() && i < y.size(); i++)
+        if (x[i] != y[i]) return long(i);
+    return x.size() == y.size() ? -1 : long(std::min(x.size(), y.size()));
+}
+
+// Checks the fast elimination against the plain loops on system s. K is
+// compared after a solve only: after a zero pivot the run ends and K is dropped.
+void expect_identical(const System &s, const std::string &what) {
+    SCOPED_TRACE(what);
+    Outcome ref = run(s, false);
+    Outcome got = run(s, true);
+    ASSERT_EQ(got.status, ref.status);
+    ASSERT_EQ(got.pivots.size(), ref.pivots.size());
+    for (std::size_t i = 0; i < ref.pivots.size(); i++) {
+        ASSERT_EQ(got.pivots[i].first, ref.pivots[i].first) << "pivot call " << i;
+        ASSERT_EQ(got.pivots[i].second, ref.pivots[i].second) << "pivot of equation " << i + 1;
+    }
+    if (ref.status != 0) return;
+    long d = first_diff(got.a, ref.a);
+    EXPECT_EQ(d, -1) << "solution entry " << d;
+    d = first_diff(got.K, ref.K);
+    EXPECT_EQ(d, -1) << "K(" << (d < 0 ? 0 : d / s.n) << ", " << (d < 0 ? 0 : d % s.n) << ")";
+}
+
+// Kinds of diagonal: dominant positive (positive definite when symmetric),
+// dominant with random sign (negative pivots), or plain random (indefinite,
+// pivots near zero and growth).
+enum Diag { SPD, SIGNED, RANDOM };
+
+// A random system whose row r has non-zeros in columns r-lw .. r+uw, with
+// holes (exact zeros) inside that reach at rate `holes`.
+System banded(int n, int lw, int uw, Diag diag, bool symmetric, double holes, unsigned seed) {
+    std::mt19937 g(seed);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    std::uniform_real_distribution<double> h(0.0, 1.0);
+    System s;
+    s.n = n;
+    s.K.assign(std::size_t(n) * n, 0.0f);
+    for (int r = 0; r < n; r++)
+        for (int c = std::max(0, r - lw); c <= std::min(n - 1, r + uw); c++) {
+            if (c == r) continue;
+            if (symmetric && c < r) continue;
+            float x = h(g) < holes ? 0.0f : u(g);
+            s.at(r, c) = x;
+            if (symmetric && c - r <= lw) s.at(c, r) = x;
+        }
+    for (int r = 0; r < n; r++) {
+        float sum = 1.0f;
+        for (int c = 0; c < n; c++) sum += std::fabs(s.at(r, c));
+        float d = diag == SPD ? sum : diag == SIGNED ? (u(g) < 0 ? -sum : sum) : u(g);
+        s.at(r, r) = d;
+    }
+    s.a.resize(n);
+    for (float &x : s.a) x = u(g);
+    return s;
+}
+
+TEST(EliminationIdentity, RandomSystemsOfEveryShape) {
+    struct Case {
+        const char *name;
+        int n, lw, uw;
+        Diag diag;
+        bool symmetric;
+        double holes;
+    };
+    const Case cases[] = {
+        {"one equation", 1, 0, 0, SPD, true, 0.0},
+        {"two equations", 2, 1, 1, SIGNED, true, 0.0},
+        {"three, dense", 3, 2, 2, RANDOM, false, 0.0},
+        {"tridiagonal across panels", 70, 1, 1, SPD, true, 0.0},
+        {"narrow band, holes", 150, 9, 9, SPD, true, 0.4},
+        {"narrow band, negative pivots", 150, 9, 9, SIGNED, true, 0.3},
+        {"narrow band, indefinite", 130, 6, 6, RANDOM, true, 0.2},
+        {"lower reach short, upper long", 140, 2, 40, SIGNED, false, 0.1},
+        {"lower reach long, upper short", 140, 40, 2, SIGNED, false, 0.1},
+        {"medium band over several panels", 400, 60, 60, SPD, true, 0.5},
+        {"wide band, negative pivots", 300, 100, 100, SIGNED, true, 0.2},
+        {"dense, positive definite", 200, 200, 200, SPD, true, 0.0},
+        {"dense across wide panels", 300, 300, 300, SIGNED, false, 0.05},
+        {"dense, indefinite", 140, 140, 140, RANDOM, false, 0.0},
+    };
+    unsigned seed = 1;
+    for (const Case &c : cases)
+        expect_identical(banded(c.n, c.lw, c.uw, c.diag, c.symmetric, c.holes, seed++), c.name);
+}
+
+// A profile matrix: every row starts at its own random column, as in a badly
+// numbered truss; symmetric, positive definite.
+TEST(EliminationIdentity, RaggedProfile) {
+    std::mt19937 g(7);
+    std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+    const int n = 260;
+    System s;
+    s.n = n;
+    s.K.assign(std::size_t(n) * n, 0.0f);
+    for (int r = 0; r < n; r++) {
+        int first = std::max(0, r - int(g() % 50));
+        if (g() % 17 == 0) first = int(g() % (r + 1)); // an occasional long row
+        for (int c = first; c < r; c++) s.at(r, c) = s.at(c, r) = u(g);
+    }
+    for (int r = 0; r < n; r++) {
+        float sum = 1.0f;
+        for (int c = 0; c < n; c++) sum += std::fabs(s.at(r, c));
+        s.at(r, r) = sum;
+    }
+    s.a.assign(n, 1.0f);
+    expect_identical(s, "ragged profile");
+}
+
+// Signed zeros: -0 in the matrix turns the reach off; -0 and +0 in the
+// right-hand side meet zero factors in the forward and back substitution,
+// where -0 - (-0) gives +0.
+TEST(EliminationIdentity, SignedZeros) {
+    {
+        System s = banded(120, 5, 5, SIGNED, true, 0.3, 11);
+        s.at(10, 13) = -0.0f;
+        s.at(60, 58) = -0.0f;
+        // Far beyond the band: the plain loops subtract (+0 / negative pivot) * +0
+        // = -0 from it, which gives +0. (A -0 in row 0 would widen every row's
+        // reach to the last column and hide this.)
+        s.at(60, 110) = -0.0f;
+        expect_identical(s, "-0 entries in K");
+    }
+    for (Diag d : {SPD, SIGNED}) {
+        System s = banded(150, 4, 4, d, true, 0.2, 12);
+        std::mt19937 g(13);
+        for (float &x : s.a) x = g() % 3 == 0 ? -0.0f : g() % 2 ? 0.0f : -1.0f * float(g() % 4);
+        s.a[0] = -2.0f;
+        s.a[s.n - 1] = -0.0f;
+        expect_identical(s, d == SPD ? "zeros in a, positive pivots" : "zeros in a, mixed pivots");
+    }
+    {
+        // A zero right-hand side with negative pivots: every entry of a is a signed zero.
+        System s = banded(100, 3, 3, SIGNED, false, 0.0, 14);
+        for (int i = 0; i < s.n; i++) s.a[i] = i % 2 ? -0.0f : 0.0f;
+        expect_identical(s, "all signed zeros in a");
+    }
+}
+
+// Cuts row and column r off the equations before it, so that its pivot is
+// its own diagonal entry.
+void isolate(System &s, int r) {
+    for (int c = 0; c < r; c++) s.at(r, c) = s.at(c, r) = 0.0f;
+}
+
+// Infinities and NaNs, given or produced: the zeros beyond the reach then
+// become NaN in the plain loops (0 * inf), and the fast code must follow.
+TEST(EliminationIdentity, NonFiniteValues) {
+    struct Case {
+        const char *name;
+        int r, c;
+        float x;
+    };
+    const Case given[] = {
+        {"inf on the diagonal", 40, 40, inf},
+        {"-inf below the diagonal", 41, 38, -inf},
+        {"NaN above the diagonal", 20, 22, nan_},
+        {"NaN pivot", 0, 0, nan_},
+    };
+    for (const Case &c : given) {
+        System s = banded(100, 3, 3, SPD, false, 0.0, 21);
+        s.at(c.r, c.c) = c.x;
+        expect_identical(s, c.name);
+    }
+    {
+        System s = banded(100, 3, 3, SPD, true, 0.0, 22);
+        s.a[30] = inf;
+        s.a[70] = nan_;
+        expect_identical(s, "inf and NaN in a");
+    }
+    {
+        // Finite input whose elimination overflows: a tiny pivot under large
+        // off-diagonal entries gives inf, then inf - inf gives NaN.
+        System s = banded(100, 3, 3, SPD, true, 0.0, 23);
+        isolate(s, 50);
+        s.at(50, 50) = 1e-30f;
+        s.at(50, 51) = s.at(51, 50) = 3e38f;
+        s.at(50, 52) = s.at(52, 50) = -3e38f;
+        expect_identical(s, "overflow to infinity on the way");
+    }
+    {
+        System s = banded(100, 3, 3, SPD, false, 0.0, 24);
+        isolate(s, 30);
+        s.at(30, 30) = 1e-38f;
+        s.at(30, 33) = 3e38f; // U = 3e38 / 1e-38 = inf
+        expect_identical(s, "division by a tiny pivot overflows");
+    }
+}
+
+// Exactly zero pivots: the pivot calls stop at the zero one and the status is
+// 1. A row with a zero diagonal and nothing to its left keeps a +0 pivot.
+TEST(EliminationIdentity, ZeroPivots) {
+    const int n = 200;
+    const int rows[] = {0, 1, 31, 32, 33, 100, 198, n - 1};
+    for (int zr : rows) {
+        System s = banded(n, 5, 5, SPD, false, 0.1, 31);
+        for (int c = 0; c <= zr; c++) s.at(zr, c) = 0.0f;
+        expect_identical(s, "zero pivot at row " + std::to_string(zr + 1));
+    }
+    {
+        System s = banded(n, 200, 200, SPD, false, 0.0, 32);
+        for (int c = 0; c <= 150; c++) s.at(150, c) = 0.0f;
+        expect_identical(s, "zero pivot late in a dense system");
+    }
+    {
+        System s = banded(50, 2, 2, SPD, true, 0.0, 33);
+        s.at(0, 0) = -0.0f;
+        Outcome o = run(s, true);
+        EXPECT_EQ(o.status, 1);
+        ASSERT_EQ(o.pivots.size(), 1u);
+        EXPECT_EQ(o.pivots[0].second, bits(-0.0f));
+    }
+    {
+        // A NaN factor before the zero pivot: the zero must still be found and
+        // no later pivot reported.
+        System s = banded(n, 4, 4, SPD, false, 0.0, 34);
+        s.at(20, 22) = nan_;
+        for (int c = 0; c <= 120; c++) s.at(120, c) = 0.0f;
+        s.at(120, 120) = 0.0f;
+        expect_identical(s, "NaN factor before a zero diagonal");
+    }
+}
+
+TEST(EliminationIdentity, EmptySystemAndNoPrinter) {
+    Outcome o;
+    EXPECT_EQ(gauss_solve(nullptr, nullptr, 0, record, &o), 0);
+    EXPECT_TRUE(o.pivots.empty());
+
+    System s = banded(80, 3, 3, SPD, true, 0.0, 41);
+    Kmatrix M = Kalloc(s.n, s.n);
+    for (int r = 0; r < s.n; r++) std::memcpy(M[r], &s.K[std::size_t(r) * s.n], sizeof(float) * s.n);
+    std::vector<float> a = s.a;
+    EXPECT_EQ(gauss_solve(M, a.data(), s.n, nullptr, nullptr), 0);
+    Outcome ref = run(s, false);
+    for (int i = 0; i < s.n; i++) EXPECT_EQ(bits(a[i]), ref.a[i]) << i;
+    Kfree(s.n, M);
+}
+
+} // namespace
