@@ -2,7 +2,7 @@
 # Bounded fuzzing run: builds the fuzz targets with clang, libFuzzer,
 # AddressSanitizer and UndefinedBehaviorSanitizer (and the library's checked
 # containers), then fuzzes every target at once for FUZZ_SECONDS seconds
-# (default 40), starting from the committed seeds and regressions and from
+# (default 60), starting from the committed seeds and regressions and from
 # seeds made afresh from the end-to-end cases. Fails on any crash, sanitizer
 # report, broken invariant, time-out (FUZZ_TIMEOUT seconds for one input) or
 # memory blow-up. Installs nothing: it needs clang++ and libclang-rt.
@@ -11,7 +11,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-seconds=${FUZZ_SECONDS:-40}
+seconds=${FUZZ_SECONDS:-60}
 timeout=${FUZZ_TIMEOUT:-10}
 build=${FUZZ_BUILD:-$root/build/libfuzzer}
 targets=(fuzz_lex fuzz_readers fuzz_stdin fuzz_zelkad fuzz_zelk)
