@@ -24,10 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     zelk_reset();
     sio_bind(in, sink(), sink());
     sio_exit = fuzz_exit;
+    // Every end of the program passes through the process end, with status 0 or 1.
+    int status = -1;
     try {
         zelk_main(cmd.argc(), cmd.argv.data());
-    } catch (const FuzzEnd &) {
+    } catch (const FuzzEnd &end) {
+        status = end.status;
     }
+    require(status == 0 || status == 1, "the program returned, or ended with another status");
     std::fflush(stdout);
     std::fclose(in);
     sio_bind(stdin, nullptr, nullptr);
