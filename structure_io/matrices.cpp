@@ -32,7 +32,7 @@ Kmatrix Kalloc(int rows, int cols) {
     if (!head) return nullptr;
     auto K = reinterpret_cast<Kmatrix>(head + 1);
     std::size_t bytes = ncols * sizeof(float);
-    if (ncols <= SIZE_MAX / sizeof(float) && bytes >= long_row) {
+    if (nrows > 0 && ncols <= SIZE_MAX / sizeof(float) && bytes >= long_row) {
         std::size_t stride = (bytes + page - 1) / page * page;
         if (nrows > SIZE_MAX / stride) return nullptr;
         void *m = mmap(nullptr, nrows * stride, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
