@@ -20,6 +20,8 @@
 // The pivots are printed once they are known to be the plain loops' pivots.
 #include "elimination.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -275,6 +277,23 @@ const Kernels &kernels() {
     return k;
 }
 
+// Maps the pages of a long row that were never written, all at once, before
+// the row is read: read one by one, each would take a fault of its own. The
+// contents do not change (such pages read as zeros either way), nor does the
+// resident memory (they all map the one shared zero page).
+void prefault(const float *row, int n) {
+#ifdef MADV_POPULATE_READ
+    constexpr std::uintptr_t page = 4096;
+    if (std::size_t(n) * sizeof(float) < 16 * page) return;
+    auto from = (reinterpret_cast<std::uintptr_t>(row) + page - 1) & ~(page - 1);
+    auto to = reinterpret_cast<std::uintptr_t>(row + n) & ~(page - 1);
+    if (to > from) madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_READ);
+#else
+    (void)row;
+    (void)n;
+#endif
+}
+
 // Index of the first non-zero bit pattern in u[from .. to), or `to`.
 int first_set(const std::uint32_t *u, int from, int to) {
     int c = from;
@@ -374,6 +393,7 @@ int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
         // Reach of every row: first and last non-zero bit pattern.
         std::size_t inside = 0;
         for (int r = 0; r < ni; r++) {
+            prefault(K[r], ni);
             auto u = reinterpret_cast<const std::uint32_t *>(K[r]);
             lo[r] = first_set(u, 0, r);
             int h = last_set(u, r + 1, ni);
