@@ -427,7 +427,7 @@ int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
         }
         // Panel width: wide for full rows, narrow for short reaches.
         double reach = double(inside) / ni;
-        s.b = dense || reach > 1024 ? 128 : reach > 256 ? 64 : 32;
+        s.b = dense || reach > 1024 ? 192 : reach > 256 ? 64 : 32;
         s.Ap.resize(std::size_t(MC + MR) * s.b);
         s.Bp.resize(std::size_t(NC + NR) * s.b);
     } catch (const std::bad_alloc &) {

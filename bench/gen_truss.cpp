@@ -23,11 +23,13 @@ struct Truss {
 
 Truss bridge(int n) {
     Truss t;
-    // Bottom chord nodes 1 .. n+1, top chord nodes n+2 .. 2n+2, panel length 4, height 3.
-    for (int i = 0; i <= n; i++) t.x.push_back(4.0 * i), t.y.push_back(0.0);
-    for (int i = 0; i <= n; i++) t.x.push_back(4.0 * i), t.y.push_back(3.0);
-    auto bot = [](int i) { return i + 1; };
-    auto top = [n](int i) { return n + 2 + i; };
+    // Panel point i: bottom node 2i+1, top node 2i+2; panel length 4, height 3.
+    for (int i = 0; i <= n; i++) {
+        t.x.push_back(4.0 * i), t.y.push_back(0.0);
+        t.x.push_back(4.0 * i), t.y.push_back(3.0);
+    }
+    auto bot = [](int i) { return 2 * i + 1; };
+    auto top = [](int i) { return 2 * i + 2; };
     for (int i = 0; i < n; i++) {
         t.bar(bot(i), bot(i + 1));
         t.bar(top(i), top(i + 1));
