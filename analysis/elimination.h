@@ -12,5 +12,7 @@ using pivot_printer = void (*)(int k, float p, void *ctx);
 /// with the pivot as it becomes known (print may be null), then returns 1 at once
 /// when the pivot is exactly zero. Every stored value is the one the literal
 /// loops give: row k divided by its pivot, rows below reduced column by column,
-/// the last row not divided, then the back substitution. ni = 0 does nothing.
+/// the last row not divided, then the back substitution; on a 0 return every
+/// entry of K and a holds those bits. On a 1 return the pivots up to the zero
+/// one have been printed and K and a are left part-way. ni = 0 does nothing.
 int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx);
