@@ -24,16 +24,16 @@ float_list d;
 int_list ndb;
 
 [[noreturn]] void usage() {
-    std::printf("Usage: %s [-options]\n", programa);
-    std::printf("options:\n");
-    std::printf("-e string\n\tname of the equilibrium geometry  \n\t(default: %s)\n",
+    std::fprintf(sio_out, "Usage: %s [-options]\n", programa);
+    std::fprintf(sio_out, "options:\n");
+    std::fprintf(sio_out, "-e string\n\tname of the equilibrium geometry  \n\t(default: %s)\n",
                 default_equilibrium);
-    std::printf("-f number\n\tstretching factor for displacements \n\t(default: %g)\n",
+    std::fprintf(sio_out, "-f number\n\tstretching factor for displacements \n\t(default: %g)\n",
                 double(default_stretch));
-    std::printf("-h\n\tthis help text\n");
-    std::printf("-i string\n\tname of the initial geometry layer (default: %s)\n",
+    std::fprintf(sio_out, "-h\n\tthis help text\n");
+    std::fprintf(sio_out, "-i string\n\tname of the initial geometry layer (default: %s)\n",
                 default_initial);
-    std::fflush(stdout);
+    std::fflush(sio_out);
     sio_exit(0);
     std::abort();
 }
@@ -51,14 +51,14 @@ void zelkad_reset() {
 }
 
 void script_lados(int bars, const float *coords, const int *ends, const char *layer) {
-    std::printf("LAYER SET %s\n\n", layer);
+    std::fprintf(sio_out, "LAYER SET %s\n\n", layer);
     for (int b = 0; b < bars; b++) {
-        std::printf("PLINE\n");
+        std::fprintf(sio_out, "PLINE\n");
         for (int e = 0; e < 2; e++) {
             int node = ends[2 * b + e];
-            std::printf("%g,%g\n", double(coords[2 * (node - 1)]), double(coords[2 * (node - 1) + 1]));
+            std::fprintf(sio_out, "%g,%g\n", double(coords[2 * (node - 1)]), double(coords[2 * (node - 1) + 1]));
         }
-        std::printf("\n");
+        std::fprintf(sio_out, "\n");
     }
 }
 
@@ -88,7 +88,7 @@ int zelkad_main(int argc, char **argv) {
         case 'h':
             usage();
         default:
-            std::printf("unknown option:%s\n", word + 1);
+            std::fprintf(sio_out, "unknown option:%s\n", word + 1);
             usage();
         }
     }
