@@ -142,18 +142,25 @@ void statistics() {
     std::fprintf(sio_out, "# %s: stdin ok\n", programa);
 }
 
-// Gives the loads and the constraint flags one pair per node: nodes that came
-// after those lists (a longer C list read later) carry no load and are free.
-// The displacements must already hold one pair per node.
+// Gives the loads, the constraint flags and the displacements one pair per
+// node. Nodes that came after those lists (a longer C list read later) carry
+// no load, are free, and get their displacements from the solve. The run
+// ends when the displacements hold more pairs than there are nodes, or lack
+// the prescribed value of a constrained degree of freedom (a D list of
+// another length read after the V list).
 void fit_node_arrays() {
     const std::size_t n = std::size_t(2 * nn);
+    bool fits = d.size() <= n;
+    for (std::size_t i = d.size(); fits && i < v.size() && i < n; i++)
+        if (v[i] != 0) fits = false;
+    if (!fits) fin(programa, "displacement list does not match the node count");
     try {
         if (q.size() < n) q.resize(n, 0.0f);
         if (v.size() < n) v.resize(n, 0);
+        if (d.size() < n) d.resize(n, 0.0f);
     } catch (const std::bad_alloc &) {
         fin(programa, "out of memory");
     }
-    if (d.size() != n) fin(programa, "displacement list does not match the node count");
 }
 
 void strict_sizing_switch() {
