@@ -1,6 +1,6 @@
 // Fuzz target: the drawing-script program, command line and standard input. The
 // data is cut by split_command: a word count, the words (argv[0] first) and
-// the input text. Its script, written with printf, goes to /dev/null.
+// the input text. Its script goes to a sink.
 #include <cstdint>
 
 #include "fuzz_common.h"
