@@ -21,15 +21,26 @@ void append(char (&prefix)[80], const char *text) {
     std::strncat(prefix, text, sizeof prefix - 1 - std::strlen(prefix));
 }
 
-// Writes a list macro: "{" already written; items "<prefix><letter><i>" or bare numbers.
+// Writes the items of a list macro, "<prefix><letter><i>" for i = 1..n,
+// separated by commas and closed by "}}%".
 void items(const char *prefix, const char *letter, int n) {
     for (int i = 1; i < n; i++) std::fprintf(sio_out, "%s%s%d,", prefix, letter, i);
     std::fprintf(sio_out, "%s%s%d}}%%\n", prefix, letter, n);
 }
 
-// Numbers 1..n and names <prefix><letter>1..n of one list macro pair; the
-// heads of both macros have been written by the caller's formats.
-void numbers(int n) { items("", "", n); }
+// One pair of list macros: the numbering 1..n, then the names of the things.
+// `forces` puts the raw force prefix into both macro names; `gap` writes the
+// blank of the node numbering macro between "#2" and "{".
+void list_pair(const char *what, bool forces, bool gap, const char *prefix, const char *letter,
+               int n) {
+    if (n == 0) return;
+    const char *mid = forces ? prefijofuerzas : "";
+    std::fprintf(sio_out, "\n\\newcommand{\\%s%sNumeracionDe%s}[2][]{#2%s{", prefijomacros, mid,
+                 what, gap ? " " : "");
+    items("", "", n);
+    std::fprintf(sio_out, "\n\\newcommand{\\%s%sListaDe%s}[2][]{#2{", prefijomacros, mid, what);
+    items(prefix, letter, n);
+}
 
 } // namespace
 
@@ -97,33 +108,8 @@ void macro_polar(int node, float modulus, float angle) {
 
 void macro_lists(int nodes, int bars) {
     if (!dudo_mode()) return;
-    FILE *o = sio_out;
-    if (nodes) {
-        std::fprintf(o, "\n\\newcommand{\\%sNumeracionDeNodos}[2][]{#2 {", prefijomacros);
-        numbers(nodes);
-        std::fprintf(o, "\n\\newcommand{\\%sListaDeNodos}[2][]{#2{", prefijomacros);
-        items(preGCobjetos, "n", nodes);
-    }
-    if (bars) {
-        std::fprintf(o, "\n\\newcommand{\\%sNumeracionDeBarras}[2][]{#2{", prefijomacros);
-        numbers(bars);
-        std::fprintf(o, "\n\\newcommand{\\%sListaDeBarras}[2][]{#2{", prefijomacros);
-        items(preGCobjetos, "b", bars);
-    }
-    if (ctr_actions) {
-        std::fprintf(o, "\n\\newcommand{\\%s%sNumeracionDeCargas}[2][]{#2{", prefijomacros,
-                     prefijofuerzas);
-        numbers(ctr_actions);
-        std::fprintf(o, "\n\\newcommand{\\%s%sListaDeCargas}[2][]{#2{", prefijomacros,
-                     prefijofuerzas);
-        items(preGCfuerzas, "Q", ctr_actions);
-    }
-    if (ctr_reactions) {
-        std::fprintf(o, "\n\\newcommand{\\%s%sNumeracionDeReacciones}[2][]{#2{", prefijomacros,
-                     prefijofuerzas);
-        numbers(ctr_reactions);
-        std::fprintf(o, "\n\\newcommand{\\%s%sListaDeReacciones}[2][]{#2{", prefijomacros,
-                     prefijofuerzas);
-        items(preGCfuerzas, "R", ctr_reactions);
-    }
+    list_pair("Nodos", false, true, preGCobjetos, "n", nodes);
+    list_pair("Barras", false, false, preGCobjetos, "b", bars);
+    list_pair("Cargas", true, false, preGCfuerzas, "Q", ctr_actions);
+    list_pair("Reacciones", true, false, preGCfuerzas, "R", ctr_reactions);
 }
