@@ -7,10 +7,12 @@
 // as it stands when step k starts. Any ordering that computes the same U and L
 // values and hands each element its updates in increasing k, one rounded
 // multiply and one rounded subtraction each, stores the same bits. Here:
-//   - panels of b steps: the panel's rows are reduced left-looking, the rows
-//     below it reduced against the panel's triangle, and the rest of the matrix
-//     updated by one register-blocked product that subtracts the panel's terms
-//     one by one in step order;
+//   - panels of b steps: the panel's rows are reduced left-looking over the
+//     panel's columns; the panel's rows beyond it and the rows below it are
+//     reduced against the panel's triangle by register tiles (the terms of the
+//     finished steps as a product, then those of the tile's own steps, one by
+//     one); the rest of the matrix is updated by one register-blocked product
+//     that subtracts the panel's terms one by one in step order;
 //   - work is skipped outside each row's and column's reach (the envelope),
 //     where the updates subtract exact zeros. That is exact only while every
 //     factor that meets such a zero is finite and no target is -0, so the
@@ -88,6 +90,8 @@ struct Solve {
     std::vector<float> piv;  // pivots, in order
     std::vector<float> Ap;   // packed L factors
     std::vector<float> Bp;   // packed U factors
+    std::vector<float> Pp;   // packed U blocks of the panel, for the rows below it
+    std::vector<float> Gp;   // factors and pivots within the panel's row groups
 };
 
 #define ZK_INLINE inline __attribute__((always_inline))
@@ -174,6 +178,210 @@ ZK_INLINE void tile(int kc, const float *A, const float *B, float *const *c) {
     }
 }
 
+typedef int v8i __attribute__((vector_size(32)));
+
+// The rows below the panel on one block of 16 panel columns starting at cb:
+// each element C(i, l) first takes the terms of the panel's steps left of the
+// block, j = 0 .. kc-1 in order (A: the rows' L factors packed MR per step, as
+// the earlier blocks left them; P: the U rows over the block, NR per step),
+// then those of the block's own steps, kc + jj for jj = 0 .. 15, each on the
+// columns right of its own (T = P + NR * kc: the block's U rows). The block's
+// finished L factors are appended to A (A + MR * kc), for the blocks to come.
+ZK_INLINE void tile_lower(int kc, float *A, const float *P, float *const *c) {
+    v8 acc[MR][2];
+#pragma GCC unroll 6
+    for (int i = 0; i < MR; i++) {
+        std::memcpy(&acc[i][0], c[i], sizeof(v8));
+        std::memcpy(&acc[i][1], c[i] + 8, sizeof(v8));
+    }
+    for (int j = 0; j < kc; j++) {
+        v8 b0, b1;
+        std::memcpy(&b0, P + NR * j, sizeof(v8));
+        std::memcpy(&b1, P + NR * j + 8, sizeof(v8));
+#pragma GCC unroll 6
+        for (int i = 0; i < MR; i++) {
+            float f = A[MR * j + i];
+            v8 fb = {f, f, f, f, f, f, f, f};
+            acc[i][0] = acc[i][0] - b0 * fb;
+            acc[i][1] = acc[i][1] - b1 * fb;
+        }
+    }
+    const v8i lane0 = {0, 1, 2, 3, 4, 5, 6, 7};
+    const v8i lane1 = {8, 9, 10, 11, 12, 13, 14, 15};
+    float *Aout = A + MR * kc;
+    const float *T = P + NR * kc;
+#pragma GCC unroll 16
+    for (int jj = 0; jj < NR; jj++) {
+        v8 t0, t1;
+        std::memcpy(&t0, T + NR * jj, sizeof(v8));
+        std::memcpy(&t1, T + NR * jj + 8, sizeof(v8));
+        const v8i jv = {jj, jj, jj, jj, jj, jj, jj, jj};
+        const v8i m0 = lane0 > jv, m1 = lane1 > jv;
+#pragma GCC unroll 6
+        for (int i = 0; i < MR; i++) {
+            float f = jj < 8 ? acc[i][0][jj & 7] : acc[i][1][jj & 7];
+            Aout[MR * jj + i] = f;
+            v8 fb = {f, f, f, f, f, f, f, f};
+            // Only the lanes right of the step change: a blend, not a
+            // multiply by zero, which could alter a -0 or meet an inf.
+            if (jj < 7) acc[i][0] = m0 ? acc[i][0] - t0 * fb : acc[i][0];
+            if (jj < 8) acc[i][1] = acc[i][1] - t1 * fb;
+            else if (jj < 15) acc[i][1] = m1 ? acc[i][1] - t1 * fb : acc[i][1];
+        }
+    }
+#pragma GCC unroll 6
+    for (int i = 0; i < MR; i++) {
+        std::memcpy(c[i], &acc[i][0], sizeof(v8));
+        std::memcpy(c[i] + 8, &acc[i][1], sizeof(v8));
+    }
+}
+
+// MR rows of the panel on 16 columns beyond it: each element takes the terms
+// of the panel's rows above the group, j = 0 .. kc-1 in order (A: the group's
+// L factors packed MR per step; B: those rows' finished U values, NR per
+// step), then those of the group's own earlier rows (G[MR * i + jj]: the L
+// factor of row i at the group's row jj), then the division by its row's
+// pivot. The finished rows are also appended to B (B + NR * kc).
+ZK_INLINE void tile_upper(int kc, const float *A, float *B, const float *G, const float *piv,
+                          float *const *c) {
+    v8 acc[MR][2];
+#pragma GCC unroll 6
+    for (int i = 0; i < MR; i++) {
+        std::memcpy(&acc[i][0], c[i], sizeof(v8));
+        std::memcpy(&acc[i][1], c[i] + 8, sizeof(v8));
+    }
+    for (int j = 0; j < kc; j++) {
+        v8 b0, b1;
+        std::memcpy(&b0, B + NR * j, sizeof(v8));
+        std::memcpy(&b1, B + NR * j + 8, sizeof(v8));
+#pragma GCC unroll 6
+        for (int i = 0; i < MR; i++) {
+            float f = A[MR * j + i];
+            v8 fb = {f, f, f, f, f, f, f, f};
+            acc[i][0] = acc[i][0] - b0 * fb;
+            acc[i][1] = acc[i][1] - b1 * fb;
+        }
+    }
+    float *Bout = B + NR * kc;
+#pragma GCC unroll 6
+    for (int i = 0; i < MR; i++) {
+#pragma GCC unroll 6
+        for (int jj = 0; jj < i; jj++) {
+            float f = G[MR * i + jj];
+            v8 fb = {f, f, f, f, f, f, f, f};
+            acc[i][0] = acc[i][0] - acc[jj][0] * fb;
+            acc[i][1] = acc[i][1] - acc[jj][1] * fb;
+        }
+        float p = piv[i];
+        v8 pb = {p, p, p, p, p, p, p, p};
+        acc[i][0] = acc[i][0] / pb;
+        acc[i][1] = acc[i][1] / pb;
+        std::memcpy(Bout + NR * i, &acc[i][0], sizeof(v8));
+        std::memcpy(Bout + NR * i + 8, &acc[i][1], sizeof(v8));
+        std::memcpy(c[i], &acc[i][0], sizeof(v8));
+        std::memcpy(c[i] + 8, &acc[i][1], sizeof(v8));
+    }
+}
+
+// Runs a tile on rows rows[0 .. h) at column cb, w columns wide: in place when
+// the tile is whole, else on a zero-padded copy of which only the real part
+// is stored back.
+template <class F>
+ZK_INLINE void on_tile(float *const *rows, int h, int cb, int w, F &&f) {
+    if (h == MR && w == NR) {
+        float *c[MR];
+        for (int i = 0; i < MR; i++) c[i] = rows[i] + cb;
+        f(c);
+        return;
+    }
+    float buf[MR][NR] = {};
+    float *c[MR];
+    for (int i = 0; i < MR; i++) {
+        c[i] = buf[i];
+        if (i < h)
+            for (int l = 0; l < w; l++) buf[i][l] = rows[i][cb + l];
+    }
+    f(c);
+    for (int i = 0; i < h; i++)
+        for (int l = 0; l < w; l++) rows[i][cb + l] = buf[i][l];
+}
+
+// Rows r0 .. r1 below the panel over the panel's columns, by tiles; every
+// row's L factors must start at or before k0 and every panel row reach k1-1.
+ZK_INLINE void panel_below_tiled_body(Solve &s, int k0, int k1, int r0, int r1) {
+    const int nb = (k1 - k0 + NR - 1) / NR;
+    // P: block q holds the panel's rows 0 .. 16q+15 over the block's columns.
+    float *P = s.Pp.data();
+    for (int q = 0, off = 0; q < nb; q++) {
+        const int cb = k0 + NR * q;
+        for (int j = 0; j < NR * (q + 1); j++) {
+            float *dst = P + off + NR * j;
+            for (int l = 0; l < NR; l++)
+                dst[l] = k0 + j < k1 && cb + l < k1 ? s.K[k0 + j][cb + l] : 0.0f;
+        }
+        off += NR * NR * (q + 1);
+    }
+    float *A = s.Ap.data();
+    for (int rb = r0; rb <= r1; rb += MR) {
+        const int h = std::min(MR, r1 - rb + 1);
+        float *rows[MR];
+        for (int i = 0; i < MR; i++) rows[i] = s.K[rb + std::min(i, h - 1)];
+        // The next group's rows, while this one works.
+        for (int r = rb + MR; r < std::min(rb + 2 * MR, r1 + 1); r++)
+            for (int c = k0; c < k1; c += NR) __builtin_prefetch(s.K[r] + c, 1);
+        for (int q = 0, off = 0; q < nb; q++) {
+            const int cb = k0 + NR * q;
+            on_tile(rows, h, cb, std::min(NR, k1 - cb),
+                    [&](float *const *c) { tile_lower(NR * q, A, P + off, c); });
+            off += NR * NR * (q + 1);
+        }
+    }
+}
+
+// The panel's rows over columns c0 .. c1 beyond it, by tiles; every row's L
+// factors must start at or before k0 and every panel row reach c1.
+ZK_INLINE void panel_right_tiled_body(Solve &s, int k0, int k1, int c0, int c1) {
+    const int m = k1 - k0;
+    const int ng = (m + MR - 1) / MR;
+    // A: group g holds its rows' L factors over the panel's columns left of
+    // the group; G and the pivots: the factors within the group.
+    float *A = s.Ap.data();
+    float *G = s.Gp.data();
+    for (int g = 0, off = 0; g < ng; g++) {
+        const int kb = k0 + MR * g;
+        for (int i = 0; i < MR; i++) {
+            const bool real = kb + i < k1;
+            for (int j = 0; j < MR * g; j++) A[off + MR * j + i] = real ? s.K[kb + i][k0 + j] : 0.0f;
+            for (int jj = 0; jj < MR; jj++)
+                G[MR * MR * g + MR * i + jj] = real && jj < i ? s.K[kb + i][kb + jj] : 0.0f;
+            G[MR * MR * ng + MR * g + i] = real ? s.piv[kb + i] : 1.0f;
+        }
+        off += MR * MR * g;
+    }
+    float *B = s.Bp.data();
+    for (int cb = c0; cb <= c1; cb += NR) {
+        const int w = std::min(NR, c1 - cb + 1);
+        for (int g = 0, off = 0; g < ng; g++) {
+            const int kb = k0 + MR * g;
+            const int h = std::min(MR, k1 - kb);
+            // The next tile's rows, far apart: fetched while this one works.
+            const int nkb = g + 1 < ng ? kb + MR : k0;
+            const int ncb = g + 1 < ng ? cb : cb + NR;
+            if (ncb <= c1)
+                for (int k = nkb; k < std::min(nkb + MR, k1); k++) {
+                    __builtin_prefetch(s.K[k] + ncb, 1);
+                    __builtin_prefetch(s.K[k] + ncb + NR - 1, 1);
+                }
+            float *rows[MR];
+            for (int i = 0; i < MR; i++) rows[i] = s.K[kb + std::min(i, h - 1)];
+            on_tile(rows, h, cb, w, [&](float *const *c) {
+                tile_upper(MR * g, A + off, B, G + MR * MR * g, G + MR * MR * ng + MR * g, c);
+            });
+            off += MR * MR * g;
+        }
+    }
+}
+
 // The trailing update of the panel [k0, k1) on rows r0 .. r1, columns c0 .. c1:
 // K(r, c) = K(r, c) - K(j, c) * K(r, j) for j = k0 .. k1-1 in order.
 ZK_INLINE void trailing_body(Solve &s, int k0, int k1, int r0, int r1, int c0, int c1) {
@@ -218,6 +426,16 @@ ZK_INLINE void trailing_body(Solve &s, int k0, int k1, int r0, int r1, int c0, i
                     const int rb = ic + tm * MR;
                     const int h = std::min(MR, ic + mc - rb);
                     const float *at = A + std::size_t(tm) * kc * MR;
+                    // The next tile's rows, on their way in while this one works:
+                    // they are far apart, beyond the reach of the hardware's own
+                    // prefetching.
+                    const int nrb = tm + 1 < mtiles ? rb + MR : ic;
+                    const int ncb = tm + 1 < mtiles ? cb : cb + NR;
+                    if (ncb < jc + nc)
+                        for (int r = nrb; r < std::min(nrb + MR, ic + mc); r++) {
+                            __builtin_prefetch(s.K[r] + ncb, 1);
+                            __builtin_prefetch(s.K[r] + ncb + NR - 1, 1);
+                        }
                     if (h == MR && w == NR) {
                         float *rows[MR];
                         for (int i = 0; i < MR; i++) rows[i] = s.K[rb + i] + cb;
@@ -246,6 +464,8 @@ struct Kernels {
     void (*panel_right)(Solve &, int, int, int, int);
     void (*panel_below)(Solve &, int, int, int, int);
     void (*trailing)(Solve &, int, int, int, int, int, int);
+    void (*panel_right_tiled)(Solve &, int, int, int, int);
+    void (*panel_below_tiled)(Solve &, int, int, int, int);
 };
 
 #define ZK_KERNELS(SUFFIX, ATTR)                                                                   \
@@ -261,8 +481,15 @@ struct Kernels {
     ATTR void trailing_##SUFFIX(Solve &s, int k0, int k1, int r0, int r1, int c0, int c1) {        \
         trailing_body(s, k0, k1, r0, r1, c0, c1);                                                  \
     }                                                                                              \
-    const Kernels kernels_##SUFFIX = {panel_row_##SUFFIX, panel_right_##SUFFIX,                    \
-                                      panel_below_##SUFFIX, trailing_##SUFFIX};
+    ATTR void panel_right_tiled_##SUFFIX(Solve &s, int k0, int k1, int c0, int c1) {               \
+        panel_right_tiled_body(s, k0, k1, c0, c1);                                                 \
+    }                                                                                              \
+    ATTR void panel_below_tiled_##SUFFIX(Solve &s, int k0, int k1, int r0, int r1) {               \
+        panel_below_tiled_body(s, k0, k1, r0, r1);                                                 \
+    }                                                                                              \
+    const Kernels kernels_##SUFFIX = {panel_row_##SUFFIX,         panel_right_##SUFFIX,            \
+                                      panel_below_##SUFFIX,       trailing_##SUFFIX,               \
+                                      panel_right_tiled_##SUFFIX, panel_below_tiled_##SUFFIX};
 
 // AVX2 has separate multiply and subtract instructions, both rounded as the
 // scalar ones; fused multiply-add stays off (no "fma" target).
@@ -322,10 +549,10 @@ int last_set(const std::uint32_t *u, int from, int to) {
 
 // True when u[from .. to) holds -0, an infinity or a NaN.
 bool has_special(const std::uint32_t *u, int from, int to) {
-    bool bad = false;
+    std::uint32_t bad = 0; // without branches, so that the loop vectorises
     for (int c = from; c < to; c++)
-        bad |= (u[c] & exp_mask) == exp_mask || u[c] == neg_zero;
-    return bad;
+        bad |= std::uint32_t((u[c] & exp_mask) == exp_mask) | std::uint32_t(u[c] == neg_zero);
+    return bad != 0;
 }
 
 // Sets the reach of every step over the full matrix.
@@ -349,8 +576,20 @@ int factor(Solve &s, const Kernels &kr) {
         }
         const int rlast = s.C[k1 - 1];
         const int clast = s.R[k1 - 1];
-        if (clast >= k1) kr.panel_right(s, k0, k1, k1, clast);
-        if (rlast >= k1) kr.panel_below(s, k0, k1, k1, rlast);
+        // By tiles where every row of the panel reaches the tile: the columns
+        // up to the first panel row's reach when every panel row's L factors
+        // start at or before k0, the rows whose L factors start there. The
+        // rest by rows, with each row's and step's own reach.
+        if (clast >= k1) {
+            const int ct = s.Lo[k1 - 1] <= k0 ? std::clamp(s.R[k0], k1 - 1, clast) : k1 - 1;
+            if (ct >= k1) kr.panel_right_tiled(s, k0, k1, k1, ct);
+            if (clast > ct) kr.panel_right(s, k0, k1, ct + 1, clast);
+        }
+        if (rlast >= k1) {
+            const int rt = s.R[k0] >= k1 - 1 ? std::clamp(s.C[k0], k1 - 1, rlast) : k1 - 1;
+            if (rt >= k1) kr.panel_below_tiled(s, k0, k1, k1, rt);
+            if (rlast > rt) kr.panel_below(s, k0, k1, rt + 1, rlast);
+        }
         if (rlast >= k1 && clast >= k1) kr.trailing(s, k0, k1, k1, rlast, k1, clast);
     }
     return -1;
@@ -430,6 +669,11 @@ int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
         s.b = dense || reach > 1024 ? 192 : reach > 256 ? 64 : 32;
         s.Ap.resize(std::size_t(MC + MR) * s.b);
         s.Bp.resize(std::size_t(NC + NR) * s.b);
+        const std::size_t nb = (s.b + NR - 1) / NR, ng = (s.b + MR - 1) / MR;
+        s.Ap.resize(std::max(s.Ap.size(), std::max(MR * NR * (nb + 1), MR * MR * ng * ng)));
+        s.Bp.resize(std::max(s.Bp.size(), NR * (MR * ng + MR)));
+        s.Pp.resize(NR * NR * nb * (nb + 1) / 2);
+        s.Gp.resize(MR * MR * ng + MR * ng);
     } catch (const std::bad_alloc &) {
         return plain(K, a, ni, print, ctx);
     }
@@ -454,8 +698,42 @@ int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
     // Forward substitution: a(r) takes a(k) * L(r, k) for k = 1 .. r-1 in order,
     // then its division by the pivot. Before Lo[r] the factors are +0: those
     // updates change nothing unless a(r) is -0 or an a(k) is not finite.
+    // Each a(r) is one chain of dependent subtractions; FB rows whose factors
+    // all start at or before the first of them run their chains side by side
+    // over the a(k) already known, each still in order k = 1, 2, ...
+    constexpr int FB = 8;
     int first_nonfinite = ni;
-    for (int r = 0; r < ni; r++) {
+    for (int r = 0; r < ni;) {
+        if (r + FB <= ni && s.Lo[r + FB - 1] <= r) {
+            // No row of the group starts past r, so the rows of the group
+            // cannot change which of the rows' chains start at 0.
+            float x[FB];
+            int start[FB];
+            int common = 0;
+            for (int i = 0; i < FB; i++) {
+                x[i] = a[r + i];
+                const int l = s.Lo[r + i];
+                start[i] = l > 0 && (bits(x[i]) == neg_zero || first_nonfinite < l) ? 0 : l;
+                common = std::max(common, start[i]);
+            }
+            const float *rows[FB];
+            for (int i = 0; i < FB; i++) {
+                rows[i] = K[r + i];
+                for (int k = start[i]; k < common; k++) x[i] = x[i] - a[k] * rows[i][k];
+            }
+            for (int k = common; k < r; k++) {
+                const float ak = a[k];
+                for (int i = 0; i < FB; i++) x[i] = x[i] - ak * rows[i][k];
+            }
+            for (int i = 0; i < FB; i++) {
+                for (int k = r; k < r + i; k++) x[i] = x[i] - a[k] * rows[i][k];
+                x[i] = x[i] / s.piv[r + i];
+                a[r + i] = x[i];
+                if (first_nonfinite == ni && !finite(x[i])) first_nonfinite = r + i;
+            }
+            r += FB;
+            continue;
+        }
         const float *row = K[r];
         float x = a[r];
         const int l = s.Lo[r];
@@ -465,6 +743,7 @@ int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
         x = x / s.piv[r];
         a[r] = x;
         if (first_nonfinite == ni && !finite(x)) first_nonfinite = r;
+        r++;
     }
 
     // The division of the rows' lower parts (every row but the last), and the

@@ -11,6 +11,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "elimination.h"
@@ -205,6 +206,39 @@ TEST(EliminationIdentity, SignedZeros) {
         for (int i = 0; i < s.n; i++) s.a[i] = i % 2 ? -0.0f : 0.0f;
         expect_identical(s, "all signed zeros in a");
     }
+    for (bool with_inf : {false, true}) {
+        // Two uncoupled blocks, the second with a right-hand side of -0: in the
+        // plain loops its rows take the products of the first block's solution
+        // with exact zeros, -0 - (+0 * negative) = +0, or NaN once the first
+        // block's solution holds an inf; also when the rows are substituted
+        // side by side.
+        System s = banded(300, 40, 40, SPD, true, 0.2, 15);
+        for (int r = 0; r < s.n; r++)
+            for (int c = 0; c < s.n; c++)
+                if ((r < 100) != (c < 100)) s.at(r, c) = 0.0f;
+        s.a[0] = -1.0f;
+        if (with_inf) s.a[50] = inf;
+        for (int r = 100; r < s.n; r++) s.a[r] = -0.0f;
+        expect_identical(s, with_inf ? "inf in a, then an uncoupled block"
+                                     : "-0 right-hand side after an uncoupled block");
+    }
+    {
+        // A full system whose first panel is diagonal, so that the U rows hold
+        // +0 left of the diagonal; below the panel, -0 factors that stay -0
+        // (every earlier factor of the row +0) and, later in the same block of
+        // columns, a negative factor: its step must leave the -0 alone, where
+        // -0 - (+0 * negative) would give +0. One in each half of a block.
+        System s = banded(230, 230, 230, SPD, false, 0.0, 16);
+        for (int r = 0; r < 192; r++)
+            for (int c = 0; c < 192; c++)
+                if (r != c) s.at(r, c) = 0.0f;
+        for (auto [r, z, f] : {std::tuple{200, 34, 37}, std::tuple{210, 42, 44}}) {
+            for (int c = 0; c <= f; c++) s.at(r, c) = 0.0f;
+            s.at(r, z) = -0.0f;
+            s.at(r, f) = -1.0f;
+        }
+        expect_identical(s, "-0 factors inside a block of columns");
+    }
 }
 
 // Cuts row and column r off the equations before it, so that its pivot is
@@ -288,6 +322,63 @@ TEST(EliminationIdentity, ZeroPivots) {
         for (int c = 0; c <= 120; c++) s.at(120, c) = 0.0f;
         s.at(120, 120) = 0.0f;
         expect_identical(s, "NaN factor before a zero diagonal");
+    }
+}
+
+// Full systems over several panels, where the rows below each panel and the
+// panel's rows beyond it go by register tiles: panels, tiles and blocks cut
+// short at the end, and special values given in each region (left of a
+// block's first column, in the U rows, in the trailing part, in a), which
+// turn into NaN or signed zeros on the way. Then a band wide enough for the
+// medium panels, and one whose substitution runs rows side by side.
+TEST(EliminationIdentity, TiledPanelsAndSideBySideRows) {
+    struct Plant {
+        int r, c; // c < 0: entry r of a
+        float x;
+    };
+    struct Case {
+        const char *name;
+        int n, lw, uw;
+        Diag diag;
+        double holes;
+        std::vector<Plant> plants;
+        bool zeros;    // every seventh entry of K and a made -0, every fifth +0
+        bool zero_rhs; // a all zeros of both signs: the solution too
+    };
+    const Case cases[] = {
+        {"three panels, the last of five rows", 389, 389, 389, SIGNED, 0.0, {}, false, false},
+        {"two panels, indefinite", 250, 250, 250, RANDOM, 0.0, {}, false, false},
+        {"last panel of 8 rows, -0 and +0 throughout", 200, 200, 200, SIGNED, 0.0, {}, true, false},
+        {"inf in the L factors below a panel, in both halves of a block", 230, 230, 230, SPD, 0.0,
+         {{210, 37, inf}, {220, 44, inf}}, false, false},
+        {"-inf in the last column of a block below a panel", 230, 230, 230, SIGNED, 0.0,
+         {{200, 15, -inf}}, false, false},
+        {"NaN in a panel's row beyond it", 260, 260, 260, SPD, 0.0, {{5, 220, nan_}}, false, false},
+        {"inf within a panel's row group", 260, 260, 260, SPD, 0.0, {{4, 2, inf}}, false, false},
+        {"inf in the trailing part, inf and NaN in a", 300, 300, 300, SIGNED, 0.0,
+         {{250, 240, inf}, {100, -1, inf}, {280, -1, nan_}}, false, false},
+        {"full, zero right-hand side", 240, 240, 240, SIGNED, 0.0, {}, false, true},
+        {"medium panels, negative pivots, holes", 700, 140, 140, SIGNED, 0.3, {}, false, false},
+        {"band of 40, signed zeros and inf in a", 300, 40, 40, SIGNED, 0.2,
+         {{0, -1, -0.0f}, {57, -1, -0.0f}, {58, -1, 0.0f}, {150, -1, inf}}, false, false},
+        {"band of 40, zero right-hand side", 300, 40, 40, SIGNED, 0.2, {}, false, true},
+        {"band of 40, positive pivots, zero right-hand side", 300, 40, 40, SPD, 0.2, {}, false, true},
+    };
+    unsigned seed = 51;
+    for (const Case &c : cases) {
+        System s = banded(c.n, c.lw, c.uw, c.diag, c.lw == c.uw && c.holes > 0, c.holes, seed++);
+        if (c.zeros) {
+            for (std::size_t i = 0; i < s.K.size(); i++)
+                if (i % 7 == 3) s.K[i] = -0.0f;
+                else if (i % 5 == 1) s.K[i] = 0.0f;
+            for (int i = 0; i < s.n; i++)
+                if (i % 7 == 2) s.a[i] = -0.0f;
+                else if (i % 5 == 0) s.a[i] = 0.0f;
+        }
+        if (c.zero_rhs)
+            for (int i = 0; i < s.n; i++) s.a[i] = i % 3 == 1 ? -0.0f : 0.0f;
+        for (const Plant &p : c.plants) (p.c < 0 ? s.a[p.r] : s.at(p.r, p.c)) = p.x;
+        expect_identical(s, c.name);
     }
 }
 
