@@ -521,14 +521,22 @@ void prefault(const float *row, int n) {
 #endif
 }
 
+typedef std::uint32_t u4 __attribute__((vector_size(16)));
+
+// True when the 32 bit patterns at p are all zero (one vector test, not 32).
+inline bool zero32(const std::uint32_t *p) {
+    u4 v[8];
+    std::memcpy(v, p, sizeof v);
+    u4 o = (v[0] | v[1]) | (v[2] | v[3]) | ((v[4] | v[5]) | (v[6] | v[7]));
+    std::uint64_t h[2];
+    std::memcpy(h, &o, sizeof h);
+    return (h[0] | h[1]) == 0;
+}
+
 // Index of the first non-zero bit pattern in u[from .. to), or `to`.
 int first_set(const std::uint32_t *u, int from, int to) {
     int c = from;
-    for (; c + 16 <= to; c += 16) {
-        std::uint32_t any = 0;
-        for (int i = 0; i < 16; i++) any |= u[c + i];
-        if (any) break;
-    }
+    while (c + 32 <= to && zero32(u + c)) c += 32;
     for (; c < to; c++)
         if (u[c]) return c;
     return to;
@@ -537,11 +545,7 @@ int first_set(const std::uint32_t *u, int from, int to) {
 // Index of the last non-zero bit pattern in u[from .. to), or from - 1.
 int last_set(const std::uint32_t *u, int from, int to) {
     int c = to;
-    for (; c - 16 >= from; c -= 16) {
-        std::uint32_t any = 0;
-        for (int i = 1; i <= 16; i++) any |= u[c - i];
-        if (any) break;
-    }
+    while (c - 32 >= from && zero32(u + c - 32)) c -= 32;
     for (; c > from; c--)
         if (u[c - 1]) return c - 1;
     return from - 1;
@@ -603,8 +607,8 @@ bool factors_finite(const Solve &s, int upto) {
         if (!finite(s.piv[r]) && r < upto) return false;
         int hi = std::min(s.R[r], upto);
         const float *row = s.K[r];
-        bool bad = false;
-        for (int c = s.Lo[r]; c <= hi; c++) bad |= !finite(row[c]);
+        std::uint32_t bad = 0; // without branches, so that the loop vectorises
+        for (int c = s.Lo[r]; c <= hi; c++) bad |= std::uint32_t(!finite(row[c]));
         if (bad) return false;
     }
     return true;
