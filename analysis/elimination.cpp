@@ -150,15 +150,26 @@ ZK_INLINE void panel_below_body(Solve &s, int k0, int k1, int r0, int r1) {
 
 typedef float v8 __attribute__((vector_size(32)));
 
-// C(i, l) = C(i, l) - B(j, l) * A(i, j) for j = 0 .. kc-1 in order, on an
-// MR x NR tile whose rows start at c[i]; A packed MR per step, B NR per step.
-ZK_INLINE void tile(int kc, const float *A, const float *B, float *const *c) {
-    v8 acc[MR][2];
+// An MR x NR tile held in registers: loaded from and stored to the rows c[i].
+ZK_INLINE void load_tile(v8 (&acc)[MR][2], float *const *c) {
 #pragma GCC unroll 6
     for (int i = 0; i < MR; i++) {
         std::memcpy(&acc[i][0], c[i], sizeof(v8));
         std::memcpy(&acc[i][1], c[i] + 8, sizeof(v8));
     }
+}
+
+ZK_INLINE void store_tile(const v8 (&acc)[MR][2], float *const *c) {
+#pragma GCC unroll 6
+    for (int i = 0; i < MR; i++) {
+        std::memcpy(c[i], &acc[i][0], sizeof(v8));
+        std::memcpy(c[i] + 8, &acc[i][1], sizeof(v8));
+    }
+}
+
+// acc(i, l) = acc(i, l) - B(j, l) * A(i, j) for j = 0 .. kc-1 in order;
+// A packed MR per step, B NR per step.
+ZK_INLINE void apply_steps(v8 (&acc)[MR][2], int kc, const float *A, const float *B) {
     for (int j = 0; j < kc; j++) {
         v8 b0, b1;
         std::memcpy(&b0, B + NR * j, sizeof(v8));
@@ -171,11 +182,15 @@ ZK_INLINE void tile(int kc, const float *A, const float *B, float *const *c) {
             acc[i][1] = acc[i][1] - b1 * fb;
         }
     }
-#pragma GCC unroll 6
-    for (int i = 0; i < MR; i++) {
-        std::memcpy(c[i], &acc[i][0], sizeof(v8));
-        std::memcpy(c[i] + 8, &acc[i][1], sizeof(v8));
-    }
+}
+
+// C(i, l) = C(i, l) - B(j, l) * A(i, j) for j = 0 .. kc-1 in order, on an
+// MR x NR tile whose rows start at c[i]; A packed MR per step, B NR per step.
+ZK_INLINE void tile(int kc, const float *A, const float *B, float *const *c) {
+    v8 acc[MR][2];
+    load_tile(acc, c);
+    apply_steps(acc, kc, A, B);
+    store_tile(acc, c);
 }
 
 typedef int v8i __attribute__((vector_size(32)));
@@ -189,23 +204,8 @@ typedef int v8i __attribute__((vector_size(32)));
 // finished L factors are appended to A (A + MR * kc), for the blocks to come.
 ZK_INLINE void tile_lower(int kc, float *A, const float *P, float *const *c) {
     v8 acc[MR][2];
-#pragma GCC unroll 6
-    for (int i = 0; i < MR; i++) {
-        std::memcpy(&acc[i][0], c[i], sizeof(v8));
-        std::memcpy(&acc[i][1], c[i] + 8, sizeof(v8));
-    }
-    for (int j = 0; j < kc; j++) {
-        v8 b0, b1;
-        std::memcpy(&b0, P + NR * j, sizeof(v8));
-        std::memcpy(&b1, P + NR * j + 8, sizeof(v8));
-#pragma GCC unroll 6
-        for (int i = 0; i < MR; i++) {
-            float f = A[MR * j + i];
-            v8 fb = {f, f, f, f, f, f, f, f};
-            acc[i][0] = acc[i][0] - b0 * fb;
-            acc[i][1] = acc[i][1] - b1 * fb;
-        }
-    }
+    load_tile(acc, c);
+    apply_steps(acc, kc, A, P);
     const v8i lane0 = {0, 1, 2, 3, 4, 5, 6, 7};
     const v8i lane1 = {8, 9, 10, 11, 12, 13, 14, 15};
     float *Aout = A + MR * kc;
@@ -229,11 +229,7 @@ ZK_INLINE void tile_lower(int kc, float *A, const float *P, float *const *c) {
             else if (jj < 15) acc[i][1] = m1 ? acc[i][1] - t1 * fb : acc[i][1];
         }
     }
-#pragma GCC unroll 6
-    for (int i = 0; i < MR; i++) {
-        std::memcpy(c[i], &acc[i][0], sizeof(v8));
-        std::memcpy(c[i] + 8, &acc[i][1], sizeof(v8));
-    }
+    store_tile(acc, c);
 }
 
 // MR rows of the panel on 16 columns beyond it: each element takes the terms
@@ -245,23 +241,8 @@ ZK_INLINE void tile_lower(int kc, float *A, const float *P, float *const *c) {
 ZK_INLINE void tile_upper(int kc, const float *A, float *B, const float *G, const float *piv,
                           float *const *c) {
     v8 acc[MR][2];
-#pragma GCC unroll 6
-    for (int i = 0; i < MR; i++) {
-        std::memcpy(&acc[i][0], c[i], sizeof(v8));
-        std::memcpy(&acc[i][1], c[i] + 8, sizeof(v8));
-    }
-    for (int j = 0; j < kc; j++) {
-        v8 b0, b1;
-        std::memcpy(&b0, B + NR * j, sizeof(v8));
-        std::memcpy(&b1, B + NR * j + 8, sizeof(v8));
-#pragma GCC unroll 6
-        for (int i = 0; i < MR; i++) {
-            float f = A[MR * j + i];
-            v8 fb = {f, f, f, f, f, f, f, f};
-            acc[i][0] = acc[i][0] - b0 * fb;
-            acc[i][1] = acc[i][1] - b1 * fb;
-        }
-    }
+    load_tile(acc, c);
+    apply_steps(acc, kc, A, B);
     float *Bout = B + NR * kc;
 #pragma GCC unroll 6
     for (int i = 0; i < MR; i++) {
