@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "structure_io.h"
+
 void fuzz_exit(int status) {
     throw FuzzEnd{status};
 }
@@ -54,4 +56,23 @@ void require(bool ok, const char *what) {
     if (ok) return;
     std::fprintf(stderr, "fuzz: broken invariant: %s\n", what);
     std::abort();
+}
+
+void run_program(FuzzCommand &cmd, void (*reset)(), int (*program)(int, char **)) {
+    silence_stdio();
+    FILE *in = open_text(cmd.input);
+    sio_reset();
+    reset();
+    sio_bind(in, sink(), sink());
+    sio_exit = fuzz_exit;
+    int status = -1;
+    try {
+        program(cmd.argc(), cmd.argv.data());
+    } catch (const FuzzEnd &end) {
+        status = end.status;
+    }
+    require(status == 0 || status == 1, "the program returned, or ended with another status");
+    std::fflush(stdout);
+    std::fclose(in);
+    sio_bind(stdin, nullptr, nullptr);
 }

@@ -44,3 +44,8 @@ void silence_stdio();
 /// Aborts with `what` on the error stream when `ok` is false: an invariant of
 /// the library's interface was broken, which the fuzzer reports as a crash.
 void require(bool ok, const char *what);
+
+/// Runs a whole program in-process on `cmd`: resets the library and the
+/// program's state, binds the input and sinks, and requires that every end
+/// pass through the process end with status 0 or 1.
+void run_program(FuzzCommand &cmd, void (*reset)(), int (*program)(int, char **));

@@ -11,7 +11,6 @@
 #include "fuzz_common.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    silence_stdio();
     FuzzCommand cmd = split_command(data, size);
     for (size_t i = 1; i + 1 < cmd.words.size(); ++i)
         if (cmd.words[i].size() >= 2 && cmd.words[i][0] == '-' && cmd.words[i][1] == 'c' &&
@@ -19,21 +18,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             cmd.words[i + 1] = "20";
             cmd.argv[i + 1] = cmd.words[i + 1].data();
         }
-    FILE *in = open_text(cmd.input);
-    sio_reset();
-    zelk_reset();
-    sio_bind(in, sink(), sink());
-    sio_exit = fuzz_exit;
-    // Every end of the program passes through the process end, with status 0 or 1.
-    int status = -1;
-    try {
-        zelk_main(cmd.argc(), cmd.argv.data());
-    } catch (const FuzzEnd &end) {
-        status = end.status;
-    }
-    require(status == 0 || status == 1, "the program returned, or ended with another status");
-    std::fflush(stdout);
-    std::fclose(in);
-    sio_bind(stdin, nullptr, nullptr);
+    run_program(cmd, zelk_reset, zelk_main);
     return 0;
 }

@@ -7,23 +7,7 @@
 #include "zelkad.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    silence_stdio();
     FuzzCommand cmd = split_command(data, size);
-    FILE *in = open_text(cmd.input);
-    sio_reset();
-    zelkad_reset();
-    sio_bind(in, sink(), sink());
-    sio_exit = fuzz_exit;
-    // Every end of the program passes through the process end, with status 0 or 1.
-    int status = -1;
-    try {
-        zelkad_main(cmd.argc(), cmd.argv.data());
-    } catch (const FuzzEnd &end) {
-        status = end.status;
-    }
-    require(status == 0 || status == 1, "the program returned, or ended with another status");
-    std::fflush(stdout);
-    std::fclose(in);
-    sio_bind(stdin, nullptr, nullptr);
+    run_program(cmd, zelkad_reset, zelkad_main);
     return 0;
 }
