@@ -6,18 +6,7 @@ set -eu
 root=$1
 shift
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-rendered=()
-for page in "$@"; do
-    out=$work/$(basename "$page")
-    # One paragraph per line, no hyphenation, overstrike in place of colours.
-    groff -man -Tutf8 -P-c -rLL=5000n -rHY=0 "$page" >"$out"
-    rendered+=("$out")
-done
-mapfile -t sources < <(find "$root/structure_io" "$root/analysis" "$root/drawing_script" \
-    -name '*.cpp' -o -name '*.h' | sort)
+. "$here/render_pages.sh"
 mapfile -t expected < <(
     find "$root/tests/cases" -type f \( -name stdout -o -name stderr \) 2>/dev/null || true
     find "$root/tests/docs/golden" -type f 2>/dev/null || true
