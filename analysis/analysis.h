@@ -82,10 +82,6 @@ int barra(int mode, int bar, float block[4]);
 // Assembly helpers shared by the plain solve and the strict-sizing cycles
 // ---------------------------------------------------------------------------
 
-/// Adds the stiffness block of bar `bar` into K, KRg, the right-hand side `a`
-/// and (for prescribed degrees of freedom) the loads q, by the equation codes in v.
-void assemble_bar(int bar, const float block[4], Kmatrix K, Kmatrix KRg, float *a);
-
 /// Adds the loads of the free degrees of freedom into the right-hand side `a`.
 void add_loads(float *a);
 

@@ -1,28 +1,27 @@
 // Gauss elimination without row exchanges, reordered for speed while every
-// stored value stays the one that the plain right-looking loops give.
+// value it hands on stays the one that the plain right-looking loops give.
 //
 // The plain loops apply to each element K(r, c) the updates
 //     K(r, c) = K(r, c) - U(k, c) * L(r, k),   k = 1, 2, ..., min(r, c) - 1,
 // where U(k, c) is row k after its division by the pivot and L(r, k) is K(r, k)
 // as it stands when step k starts. Any ordering that computes the same U and L
 // values and hands each element its updates in increasing k, one rounded
-// multiply and one rounded subtraction each, stores the same bits. Here:
+// multiply and one rounded subtraction each, gives the same bits. Here:
 //   - panels of b steps: the panel's rows are reduced left-looking over the
 //     panel's columns; the panel's rows beyond it and the rows below it are
 //     reduced against the panel's triangle by register tiles (the terms of the
 //     finished steps as a product, then those of the tile's own steps, one by
 //     one); the rest of the matrix is updated by one register-blocked product
 //     that subtracts the panel's terms one by one in step order;
-//   - work is skipped outside each row's and column's reach (the envelope),
-//     where the updates subtract exact zeros. That is exact only while every
-//     factor that meets such a zero is finite and no target is -0, so the
-//     envelope is used only when the input holds no -0 and no inf or NaN, and
-//     the factors are checked afterwards; when a check fails the input is
-//     restored and the whole elimination is made again over the full matrix.
-// The pivots are printed once they are known to be the plain loops' pivots.
+//   - work is limited to each row's and column's reach (the envelope); outside
+//     it the updates subtract exact zeros. That leaves the plain loops' values
+//     only while every factor that meets such a zero is finite and no target
+//     is -0, so the envelope is used only when the input holds no -0 and no
+//     inf or NaN, and the factors are checked before anything is printed;
+//     otherwise the caller solves the full table.
+// The solution needs only U, the pivots and the L factors as they stand at
+// their step, so the lower rows are never divided: nothing reads them after.
 #include "elimination.h"
-
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -33,7 +32,7 @@
 namespace {
 
 // ---------------------------------------------------------------------------
-// Private part: bit tests, the plain loops, the kernels and the driver.
+// Private part: bit tests, the plain loops, the kernels and the drivers.
 // ---------------------------------------------------------------------------
 
 constexpr std::uint32_t neg_zero = 0x80000000u;
@@ -47,12 +46,12 @@ inline std::uint32_t bits(float x) {
 
 inline bool finite(float x) { return (bits(x) & exp_mask) != exp_mask; }
 
-// The loops as written; used when the work arrays cannot be had.
+// The loops as written; used when the work arrays of a full table cannot be had.
 int plain(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
     for (int k = 0; k < ni - 1; k++) {
         float p = K[k][k];
         if (print) print(k + 1, p, ctx);
-        if (p == 0.0f) return 1;
+        if (p == 0.0f) return SOLVE_ZERO_PIVOT;
         float *rk = K[k];
         for (int c = 0; c < ni; c++) rk[c] = rk[c] / p;
         a[k] = a[k] / p;
@@ -65,33 +64,55 @@ int plain(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
     }
     float p = K[ni - 1][ni - 1];
     if (print) print(ni, p, ctx);
-    if (p == 0.0f) return 1;
+    if (p == 0.0f) return SOLVE_ZERO_PIVOT;
     a[ni - 1] = a[ni - 1] / p;
     for (int k = ni - 2; k >= 0; k--) {
         for (int c = k + 1; c < ni; c++) a[k] = a[k] - K[k][c] * a[c];
         a[k] = a[k] / K[k][k];
     }
-    return 0;
+    return SOLVE_OK;
 }
 
 // Register tile of the trailing update: MR rows by NR columns.
 constexpr int MR = 6;
 constexpr int NR = 16;
-constexpr int MC = 120; // rows of the packed block of L factors
+constexpr int MC = 120;  // rows of the packed block of L factors
 constexpr int NC = 2048; // columns of the packed block of U factors
 
+// Panel width: wide for full rows, narrow for short reaches.
+int panel_width(double reach) { return reach > 1024 ? 192 : reach > 256 ? 64 : 32; }
+
+using Work = elimination_work;
+
+// Sizes the work arrays for n equations and panels of b steps; throws std::bad_alloc.
+void size_work(Work &w, int n, int b) {
+    const std::size_t nb = (b + NR - 1) / NR, ng = (b + MR - 1) / MR;
+    w.piv.assign(n, 0.0f);
+    w.Ap.assign(std::max({std::size_t(MC + MR) * b, MR * NR * (nb + 1), MR * MR * ng * ng}), 0.0f);
+    w.Bp.assign(std::max(std::size_t(NC + NR) * b, NR * (MR * ng + MR)), 0.0f);
+    w.Pp.assign(NR * NR * nb * (nb + 1) / 2, 0.0f);
+    w.Gp.assign(MR * MR * ng + MR * ng, 0.0f);
+}
+
+// One elimination: the table's rows and reaches, and its work arrays.
 struct Solve {
-    Kmatrix K;
+    float *const *row; // row[r]: entry (r, Lo[r])
+    const int *R;      // R[k]: last column that row k may hold non-zero at step k
+    const int *C;      // C[k]: last row that column k may hold non-zero at step k
+    const int *Lo;     // Lo[r]: first step whose L factor in row r may be non-zero
     int n;
-    int b;                   // panel width
-    std::vector<int> R;      // R[k]: last column that row k may hold non-zero at step k
-    std::vector<int> C;      // C[k]: last row that column k may hold non-zero at step k
-    std::vector<int> Lo;     // Lo[r]: first step whose L factor in row r may be non-zero
-    std::vector<float> piv;  // pivots, in order
-    std::vector<float> Ap;   // packed L factors
-    std::vector<float> Bp;   // packed U factors
-    std::vector<float> Pp;   // packed U blocks of the panel, for the rows below it
-    std::vector<float> Gp;   // factors and pivots within the panel's row groups
+    int b; // panel width
+    Work &w;
+
+    // Entry (r, c) of the stored part of row r (c may be one past its end).
+    float *at(int r, int c) const {
+#ifdef ZELK_BOUNDS_CHECK
+        if (r < 0 || r >= n || c < Lo[r] || c > R[r] + 1) __builtin_trap();
+#endif
+        return row[r] + (c - Lo[r]);
+    }
+    // Entry (r, c), the exact zero it holds when outside the stored part.
+    float get(int r, int c) const { return c < Lo[r] || c > R[r] ? 0.0f : *at(r, c); }
 };
 
 #define ZK_INLINE inline __attribute__((always_inline))
@@ -110,16 +131,16 @@ ZK_INLINE void divide(float *y, float p, int n) {
 // the panel's columns, then the pivot, then the division of the row's panel
 // columns. Returns the pivot.
 ZK_INLINE float panel_row_body(Solve &s, int k, int k0, int k1) {
-    float *rk = s.K[k];
     for (int j = std::max(k0, s.Lo[k]); j < k; j++) {
         int ce = std::min(s.R[j], k1 - 1);
-        axpy(rk + j + 1, s.K[j] + j + 1, rk[j], ce - j);
+        axpy(s.at(k, j + 1), s.at(j, j + 1), *s.at(k, j), ce - j);
     }
-    float p = rk[k];
+    float *pk = s.at(k, k);
+    float p = *pk;
     if (p == 0.0f || k == s.n - 1) return p; // no division: a zero pivot, or the last row
     int ce = std::min(s.R[k], k1 - 1);
-    divide(rk + k + 1, p, ce - k);
-    rk[k] = p / p;
+    divide(pk + 1, p, ce - k);
+    *pk = p / p;
     return p;
 }
 
@@ -127,25 +148,22 @@ ZK_INLINE float panel_row_body(Solve &s, int k, int k0, int k1) {
 // panel's earlier steps, then the division by each row's pivot.
 ZK_INLINE void panel_right_body(Solve &s, int k0, int k1, int c0, int c1) {
     for (int k = k0; k < k1; k++) {
-        float *rk = s.K[k];
         for (int j = std::max(k0, s.Lo[k]); j < k; j++) {
             int ce = std::min(s.R[j], c1);
-            if (ce >= c0) axpy(rk + c0, s.K[j] + c0, rk[j], ce - c0 + 1);
+            if (ce >= c0) axpy(s.at(k, c0), s.at(j, c0), *s.at(k, j), ce - c0 + 1);
         }
         int ce = std::min(s.R[k], c1);
-        if (ce >= c0) divide(rk + c0, s.piv[k], ce - c0 + 1);
+        if (ce >= c0) divide(s.at(k, c0), s.w.piv[k], ce - c0 + 1);
     }
 }
 
 // Rows r0 .. r1 below the panel, over the panel's columns: the L factors.
 ZK_INLINE void panel_below_body(Solve &s, int k0, int k1, int r0, int r1) {
-    for (int r = r0; r <= r1; r++) {
-        float *rr = s.K[r];
+    for (int r = r0; r <= r1; r++)
         for (int j = std::max(k0, s.Lo[r]); j < k1; j++) {
             int ce = std::min(s.R[j], k1 - 1);
-            axpy(rr + j + 1, s.K[j] + j + 1, rr[j], ce - j);
+            axpy(s.at(r, j + 1), s.at(j, j + 1), *s.at(r, j), ce - j);
         }
-    }
 }
 
 typedef float v8 __attribute__((vector_size(32)));
@@ -264,15 +282,12 @@ ZK_INLINE void tile_upper(int kc, const float *A, float *B, const float *G, cons
     }
 }
 
-// Runs a tile on rows rows[0 .. h) at column cb, w columns wide: in place when
-// the tile is whole, else on a zero-padded copy of which only the real part
-// is stored back.
-template <class F>
-ZK_INLINE void on_tile(float *const *rows, int h, int cb, int w, F &&f) {
+// Runs a tile on the h rows that start at rows[0 .. h), w columns wide: in
+// place when the tile is whole, else on a zero-padded copy of which only the
+// real part is stored back.
+template <class F> ZK_INLINE void on_tile(float *const *rows, int h, int w, F &&f) {
     if (h == MR && w == NR) {
-        float *c[MR];
-        for (int i = 0; i < MR; i++) c[i] = rows[i] + cb;
-        f(c);
+        f(rows);
         return;
     }
     float buf[MR][NR] = {};
@@ -280,11 +295,11 @@ ZK_INLINE void on_tile(float *const *rows, int h, int cb, int w, F &&f) {
     for (int i = 0; i < MR; i++) {
         c[i] = buf[i];
         if (i < h)
-            for (int l = 0; l < w; l++) buf[i][l] = rows[i][cb + l];
+            for (int l = 0; l < w; l++) buf[i][l] = rows[i][l];
     }
     f(c);
     for (int i = 0; i < h; i++)
-        for (int l = 0; l < w; l++) rows[i][cb + l] = buf[i][l];
+        for (int l = 0; l < w; l++) rows[i][l] = buf[i][l];
 }
 
 // Rows r0 .. r1 below the panel over the panel's columns, by tiles; every
@@ -292,27 +307,27 @@ ZK_INLINE void on_tile(float *const *rows, int h, int cb, int w, F &&f) {
 ZK_INLINE void panel_below_tiled_body(Solve &s, int k0, int k1, int r0, int r1) {
     const int nb = (k1 - k0 + NR - 1) / NR;
     // P: block q holds the panel's rows 0 .. 16q+15 over the block's columns.
-    float *P = s.Pp.data();
+    float *P = s.w.Pp.data();
     for (int q = 0, off = 0; q < nb; q++) {
         const int cb = k0 + NR * q;
         for (int j = 0; j < NR * (q + 1); j++) {
             float *dst = P + off + NR * j;
             for (int l = 0; l < NR; l++)
-                dst[l] = k0 + j < k1 && cb + l < k1 ? s.K[k0 + j][cb + l] : 0.0f;
+                dst[l] = k0 + j < k1 && cb + l < k1 ? s.get(k0 + j, cb + l) : 0.0f;
         }
         off += NR * NR * (q + 1);
     }
-    float *A = s.Ap.data();
+    float *A = s.w.Ap.data();
     for (int rb = r0; rb <= r1; rb += MR) {
         const int h = std::min(MR, r1 - rb + 1);
-        float *rows[MR];
-        for (int i = 0; i < MR; i++) rows[i] = s.K[rb + std::min(i, h - 1)];
         // The next group's rows, while this one works.
         for (int r = rb + MR; r < std::min(rb + 2 * MR, r1 + 1); r++)
-            for (int c = k0; c < k1; c += NR) __builtin_prefetch(s.K[r] + c, 1);
+            for (int c = k0; c < k1; c += NR) __builtin_prefetch(s.at(r, c), 1);
         for (int q = 0, off = 0; q < nb; q++) {
             const int cb = k0 + NR * q;
-            on_tile(rows, h, cb, std::min(NR, k1 - cb),
+            float *rows[MR];
+            for (int i = 0; i < MR; i++) rows[i] = s.at(rb + std::min(i, h - 1), cb);
+            on_tile(rows, h, std::min(NR, k1 - cb),
                     [&](float *const *c) { tile_lower(NR * q, A, P + off, c); });
             off += NR * NR * (q + 1);
         }
@@ -326,20 +341,20 @@ ZK_INLINE void panel_right_tiled_body(Solve &s, int k0, int k1, int c0, int c1) 
     const int ng = (m + MR - 1) / MR;
     // A: group g holds its rows' L factors over the panel's columns left of
     // the group; G and the pivots: the factors within the group.
-    float *A = s.Ap.data();
-    float *G = s.Gp.data();
+    float *A = s.w.Ap.data();
+    float *G = s.w.Gp.data();
     for (int g = 0, off = 0; g < ng; g++) {
         const int kb = k0 + MR * g;
         for (int i = 0; i < MR; i++) {
             const bool real = kb + i < k1;
-            for (int j = 0; j < MR * g; j++) A[off + MR * j + i] = real ? s.K[kb + i][k0 + j] : 0.0f;
+            for (int j = 0; j < MR * g; j++) A[off + MR * j + i] = real ? *s.at(kb + i, k0 + j) : 0.0f;
             for (int jj = 0; jj < MR; jj++)
-                G[MR * MR * g + MR * i + jj] = real && jj < i ? s.K[kb + i][kb + jj] : 0.0f;
-            G[MR * MR * ng + MR * g + i] = real ? s.piv[kb + i] : 1.0f;
+                G[MR * MR * g + MR * i + jj] = real && jj < i ? *s.at(kb + i, kb + jj) : 0.0f;
+            G[MR * MR * ng + MR * g + i] = real ? s.w.piv[kb + i] : 1.0f;
         }
         off += MR * MR * g;
     }
-    float *B = s.Bp.data();
+    float *B = s.w.Bp.data();
     for (int cb = c0; cb <= c1; cb += NR) {
         const int w = std::min(NR, c1 - cb + 1);
         for (int g = 0, off = 0; g < ng; g++) {
@@ -350,12 +365,12 @@ ZK_INLINE void panel_right_tiled_body(Solve &s, int k0, int k1, int c0, int c1) 
             const int ncb = g + 1 < ng ? cb : cb + NR;
             if (ncb <= c1)
                 for (int k = nkb; k < std::min(nkb + MR, k1); k++) {
-                    __builtin_prefetch(s.K[k] + ncb, 1);
-                    __builtin_prefetch(s.K[k] + ncb + NR - 1, 1);
+                    __builtin_prefetch(s.at(k, ncb), 1);
+                    __builtin_prefetch(s.at(k, std::min(ncb + NR - 1, c1)), 1);
                 }
             float *rows[MR];
-            for (int i = 0; i < MR; i++) rows[i] = s.K[kb + std::min(i, h - 1)];
-            on_tile(rows, h, cb, w, [&](float *const *c) {
+            for (int i = 0; i < MR; i++) rows[i] = s.at(kb + std::min(i, h - 1), cb);
+            on_tile(rows, h, w, [&](float *const *c) {
                 tile_upper(MR * g, A + off, B, G + MR * MR * g, G + MR * MR * ng + MR * g, c);
             });
             off += MR * MR * g;
@@ -364,39 +379,47 @@ ZK_INLINE void panel_right_tiled_body(Solve &s, int k0, int k1, int c0, int c1) 
 }
 
 // The trailing update of the panel [k0, k1) on rows r0 .. r1, columns c0 .. c1:
-// K(r, c) = K(r, c) - K(j, c) * K(r, j) for j = k0 .. k1-1 in order.
+// K(r, c) = K(r, c) - K(j, c) * K(r, j) for j = k0 .. k1-1 in order. The rows
+// must hold the whole rectangle; the panel's rows and the rows' panel columns
+// are read as zeros outside their stored parts.
 ZK_INLINE void trailing_body(Solve &s, int k0, int k1, int r0, int r1, int c0, int c1) {
     const int kc = k1 - k0;
     for (int jc = c0; jc <= c1; jc += NC) {
         const int nc = std::min(NC, c1 - jc + 1);
         const int ntiles = (nc + NR - 1) / NR;
-        float *B = s.Bp.data();
+        float *B = s.w.Bp.data();
         for (int t = 0; t < ntiles; t++) {
             const int cb = jc + t * NR;
             const int w = std::min(NR, jc + nc - cb);
             float *bt = B + std::size_t(t) * kc * NR;
             for (int j = 0; j < kc; j++) {
-                const float *src = s.K[k0 + j] + cb;
+                const int held = std::clamp(s.R[k0 + j] - cb + 1, 0, w);
                 float *dst = bt + NR * j;
                 int l = 0;
-                for (; l < w; l++) dst[l] = src[l];
+                if (held > 0) {
+                    const float *src = s.at(k0 + j, cb);
+                    for (; l < held; l++) dst[l] = src[l];
+                }
                 for (; l < NR; l++) dst[l] = 0.0f;
             }
         }
         for (int ic = r0; ic <= r1; ic += MC) {
             const int mc = std::min(MC, r1 - ic + 1);
             const int mtiles = (mc + MR - 1) / MR;
-            float *A = s.Ap.data();
+            float *A = s.w.Ap.data();
             for (int t = 0; t < mtiles; t++) {
                 float *at = A + std::size_t(t) * kc * MR;
                 for (int i = 0; i < MR; i++) {
                     int r = ic + t * MR + i;
+                    int j = 0;
                     if (r < ic + mc) {
-                        const float *src = s.K[r] + k0;
-                        for (int j = 0; j < kc; j++) at[MR * j + i] = src[j];
-                    } else {
-                        for (int j = 0; j < kc; j++) at[MR * j + i] = 0.0f;
+                        for (; j < s.Lo[r] - k0 && j < kc; j++) at[MR * j + i] = 0.0f;
+                        if (j < kc) {
+                            const float *src = s.at(r, k0 + j);
+                            for (int j0 = j; j < kc; j++) at[MR * j + i] = src[j - j0];
+                        }
                     }
+                    for (; j < kc; j++) at[MR * j + i] = 0.0f;
                 }
             }
             for (int tn = 0; tn < ntiles; tn++) {
@@ -414,26 +437,12 @@ ZK_INLINE void trailing_body(Solve &s, int k0, int k1, int r0, int r1, int c0, i
                     const int ncb = tm + 1 < mtiles ? cb : cb + NR;
                     if (ncb < jc + nc)
                         for (int r = nrb; r < std::min(nrb + MR, ic + mc); r++) {
-                            __builtin_prefetch(s.K[r] + ncb, 1);
-                            __builtin_prefetch(s.K[r] + ncb + NR - 1, 1);
+                            __builtin_prefetch(s.at(r, ncb), 1);
+                            __builtin_prefetch(s.at(r, std::min(ncb + NR - 1, jc + nc - 1)), 1);
                         }
-                    if (h == MR && w == NR) {
-                        float *rows[MR];
-                        for (int i = 0; i < MR; i++) rows[i] = s.K[rb + i] + cb;
-                        tile(kc, at, bt, rows);
-                    } else {
-                        // Edge tile: work on a copy, store back only the real part.
-                        float buf[MR][NR] = {};
-                        float *rows[MR];
-                        for (int i = 0; i < MR; i++) {
-                            rows[i] = buf[i];
-                            if (i < h)
-                                for (int l = 0; l < w; l++) buf[i][l] = s.K[rb + i][cb + l];
-                        }
-                        tile(kc, at, bt, rows);
-                        for (int i = 0; i < h; i++)
-                            for (int l = 0; l < w; l++) s.K[rb + i][cb + l] = buf[i][l];
-                    }
+                    float *rows[MR];
+                    for (int i = 0; i < MR; i++) rows[i] = s.at(rb + std::min(i, h - 1), cb);
+                    on_tile(rows, h, w, [&](float *const *c) { tile(kc, at, bt, c); });
                 }
             }
         }
@@ -478,76 +487,24 @@ ZK_KERNELS(avx2, __attribute__((target("avx2"))))
 ZK_KERNELS(base, )
 
 const Kernels &kernels() {
-    static const Kernels &k = [] () -> const Kernels & {
+    static const Kernels &k = []() -> const Kernels & {
         __builtin_cpu_init();
         return __builtin_cpu_supports("avx2") ? kernels_avx2 : kernels_base;
     }();
     return k;
 }
 
-// Maps the pages of a long row that were never written, all at once, before
-// the row is read: read one by one, each would take a fault of its own. The
-// contents do not change (such pages read as zeros either way), nor does the
-// resident memory (they all map the one shared zero page).
-void prefault(const float *row, int n) {
-#ifdef MADV_POPULATE_READ
-    constexpr std::uintptr_t page = 4096;
-    if (std::size_t(n) * sizeof(float) < 16 * page) return;
-    auto from = (reinterpret_cast<std::uintptr_t>(row) + page - 1) & ~(page - 1);
-    auto to = reinterpret_cast<std::uintptr_t>(row + n) & ~(page - 1);
-    if (to > from) madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_READ);
-#else
-    (void)row;
-    (void)n;
-#endif
-}
-
-typedef std::uint32_t u4 __attribute__((vector_size(16)));
-
-// True when the 32 bit patterns at p are all zero (one vector test, not 32).
-inline bool zero32(const std::uint32_t *p) {
-    u4 v[8];
-    std::memcpy(v, p, sizeof v);
-    u4 o = (v[0] | v[1]) | (v[2] | v[3]) | ((v[4] | v[5]) | (v[6] | v[7]));
-    std::uint64_t h[2];
-    std::memcpy(h, &o, sizeof h);
-    return (h[0] | h[1]) == 0;
-}
-
-// Index of the first non-zero bit pattern in u[from .. to), or `to`.
-int first_set(const std::uint32_t *u, int from, int to) {
-    int c = from;
-    while (c + 32 <= to && zero32(u + c)) c += 32;
-    for (; c < to; c++)
-        if (u[c]) return c;
-    return to;
-}
-
-// Index of the last non-zero bit pattern in u[from .. to), or from - 1.
-int last_set(const std::uint32_t *u, int from, int to) {
-    int c = to;
-    while (c - 32 >= from && zero32(u + c - 32)) c -= 32;
-    for (; c > from; c--)
-        if (u[c - 1]) return c - 1;
-    return from - 1;
-}
-
-// True when u[from .. to) holds -0, an infinity or a NaN.
-bool has_special(const std::uint32_t *u, int from, int to) {
+// True when u[0 .. n) holds -0, an infinity or a NaN.
+bool has_special(const float *x, int n) {
     std::uint32_t bad = 0; // without branches, so that the loop vectorises
-    for (int c = from; c < to; c++)
-        bad |= std::uint32_t((u[c] & exp_mask) == exp_mask) | std::uint32_t(u[c] == neg_zero);
+    for (int c = 0; c < n; c++) {
+        const std::uint32_t u = bits(x[c]);
+        bad |= std::uint32_t((u & exp_mask) == exp_mask) | std::uint32_t(u == neg_zero);
+    }
     return bad != 0;
 }
 
-// Sets the reach of every step over the full matrix.
-void set_dense(Solve &s) {
-    std::fill(s.R.begin(), s.R.end(), s.n - 1);
-    std::fill(s.C.begin(), s.C.end(), s.n - 1);
-    std::fill(s.Lo.begin(), s.Lo.end(), 0);
-}
-
-// Factors the matrix: pivots into s.piv, U in the upper rows (divided), the
+// Factors the matrix: pivots into w.piv, U in the upper rows (divided), the
 // L factors left undivided in the lower rows. Returns the index of an exactly
 // zero pivot, or -1.
 int factor(Solve &s, const Kernels &kr) {
@@ -556,7 +513,7 @@ int factor(Solve &s, const Kernels &kr) {
         const int k1 = std::min(n, k0 + s.b);
         for (int k = k0; k < k1; k++) {
             float p = kr.panel_row(s, k, k0, k1);
-            s.piv[k] = p;
+            s.w.piv[k] = p;
             if (p == 0.0f) return k;
         }
         const int rlast = s.C[k1 - 1];
@@ -585,104 +542,24 @@ int factor(Solve &s, const Kernels &kr) {
 // `upto` (the whole row when upto is n).
 bool factors_finite(const Solve &s, int upto) {
     for (int r = 0; r < s.n && r <= upto; r++) {
-        if (!finite(s.piv[r]) && r < upto) return false;
-        int hi = std::min(s.R[r], upto);
-        const float *row = s.K[r];
+        if (!finite(s.w.piv[r]) && r < upto) return false;
+        const int hi = std::min(s.R[r], upto);
+        const float *row = s.at(r, s.Lo[r]);
         std::uint32_t bad = 0; // without branches, so that the loop vectorises
-        for (int c = s.Lo[r]; c <= hi; c++) bad |= std::uint32_t(!finite(row[c]));
+        for (int c = 0; c <= hi - s.Lo[r]; c++) bad |= std::uint32_t(!finite(row[c]));
         if (bad) return false;
     }
     return true;
 }
 
-} // namespace
-
-int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
-    if (ni <= 0) return 0;
-    Solve s;
-    s.K = K;
-    s.n = ni;
-    std::vector<int> lo, hi;
-    std::vector<float> saved;
-    std::vector<std::size_t> off;
-    bool dense = false;
-    try {
-        s.R.resize(ni);
-        s.C.resize(ni);
-        s.Lo.resize(ni);
-        s.piv.resize(ni);
-        lo.resize(ni);
-        hi.resize(ni);
-
-        // Reach of every row: first and last non-zero bit pattern.
-        std::size_t inside = 0;
-        for (int r = 0; r < ni; r++) {
-            prefault(K[r], ni);
-            auto u = reinterpret_cast<const std::uint32_t *>(K[r]);
-            lo[r] = first_set(u, 0, r);
-            int h = last_set(u, r + 1, ni);
-            hi[r] = h < r + 1 ? r : h;
-            if (has_special(u, lo[r], hi[r] + 1)) dense = true;
-            inside += std::size_t(hi[r] - lo[r] + 1);
-        }
-        // Zeros beyond the envelope stay exact zeros only when no value is -0
-        // or non-finite; a nearly full envelope gains nothing.
-        if (double(inside) > 0.5 * double(ni) * double(ni)) dense = true;
-        if (dense) {
-            set_dense(s);
-        } else {
-            int m = 0;
-            for (int k = 0; k < ni; k++) s.R[k] = m = std::max(m, hi[k]);
-            for (int k = 0; k < ni; k++) s.C[k] = k;
-            for (int r = 0; r < ni; r++) s.C[lo[r]] = std::max(s.C[lo[r]], r);
-            m = 0;
-            for (int k = 0; k < ni; k++) s.C[k] = m = std::max(m, s.C[k]);
-            int k = 0;
-            for (int r = 0; r < ni; r++) {
-                while (s.C[k] < r) k++;
-                s.Lo[r] = k;
-            }
-            off.resize(std::size_t(ni) + 1);
-            off[0] = 0;
-            for (int r = 0; r < ni; r++) off[r + 1] = off[r] + std::size_t(hi[r] - lo[r] + 1);
-            saved.resize(off[ni]);
-            for (int r = 0; r < ni; r++)
-                std::memcpy(&saved[off[r]], K[r] + lo[r], sizeof(float) * (hi[r] - lo[r] + 1));
-        }
-        // Panel width: wide for full rows, narrow for short reaches.
-        double reach = double(inside) / ni;
-        s.b = dense || reach > 1024 ? 192 : reach > 256 ? 64 : 32;
-        s.Ap.resize(std::size_t(MC + MR) * s.b);
-        s.Bp.resize(std::size_t(NC + NR) * s.b);
-        const std::size_t nb = (s.b + NR - 1) / NR, ng = (s.b + MR - 1) / MR;
-        s.Ap.resize(std::max(s.Ap.size(), std::max(MR * NR * (nb + 1), MR * MR * ng * ng)));
-        s.Bp.resize(std::max(s.Bp.size(), NR * (MR * ng + MR)));
-        s.Pp.resize(NR * NR * nb * (nb + 1) / 2);
-        s.Gp.resize(MR * MR * ng + MR * ng);
-    } catch (const std::bad_alloc &) {
-        return plain(K, a, ni, print, ctx);
-    }
-
-    const Kernels &kr = kernels();
-    int zero = factor(s, kr);
-    if (!dense && !factors_finite(s, zero < 0 ? ni : zero)) {
-        // A non-finite factor meets the zeros beyond the envelope: restore the
-        // input and eliminate over the full matrix.
-        for (int r = 0; r < ni; r++) {
-            std::fill(K[r] + s.Lo[r], K[r] + s.R[r] + 1, 0.0f);
-            std::memcpy(K[r] + lo[r], &saved[off[r]], sizeof(float) * (hi[r] - lo[r] + 1));
-        }
-        dense = true;
-        set_dense(s);
-        zero = factor(s, kr);
-    }
-    if (print)
-        for (int k = 0; k < (zero < 0 ? ni : zero + 1); k++) print(k + 1, s.piv[k], ctx);
-    if (zero >= 0) return 1;
-
+// The substitutions after a complete factorisation; `a` holds the right-hand
+// side on entry and the solution on return.
+void substitute(const Solve &s, float *a) {
+    const int ni = s.n;
     // Forward substitution: a(r) takes a(k) * L(r, k) for k = 1 .. r-1 in order,
     // then its division by the pivot. Before Lo[r] the factors are +0: those
-    // updates change nothing unless a(r) is -0 or an a(k) is not finite.
+    // updates change nothing unless a(r) is -0 or an a(k) is not finite, and
+    // then they are made with the +0 itself.
     // Each a(r) is one chain of dependent subtractions; FB rows whose factors
     // all start at or before the first of them run their chains side by side
     // over the a(k) already known, each still in order k = 1, 2, ...
@@ -692,70 +569,148 @@ int gauss_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
         if (r + FB <= ni && s.Lo[r + FB - 1] <= r) {
             // No row of the group starts past r, so the rows of the group
             // cannot change which of the rows' chains start at 0.
+            const int common = s.Lo[r + FB - 1];
             float x[FB];
-            int start[FB];
-            int common = 0;
+            const float *rows[FB]; // rows[i][k - common]: factor of row r+i at step k
             for (int i = 0; i < FB; i++) {
                 x[i] = a[r + i];
                 const int l = s.Lo[r + i];
-                start[i] = l > 0 && (bits(x[i]) == neg_zero || first_nonfinite < l) ? 0 : l;
-                common = std::max(common, start[i]);
-            }
-            const float *rows[FB];
-            for (int i = 0; i < FB; i++) {
-                rows[i] = K[r + i];
-                for (int k = start[i]; k < common; k++) x[i] = x[i] - a[k] * rows[i][k];
+                if (l > 0 && (bits(x[i]) == neg_zero || first_nonfinite < l))
+                    for (int k = 0; k < l; k++) x[i] = x[i] - a[k] * 0.0f;
+                const float *row = s.at(r + i, l);
+                for (int k = l; k < common; k++) x[i] = x[i] - a[k] * row[k - l];
+                rows[i] = s.at(r + i, common);
             }
             for (int k = common; k < r; k++) {
                 const float ak = a[k];
-                for (int i = 0; i < FB; i++) x[i] = x[i] - ak * rows[i][k];
+                for (int i = 0; i < FB; i++) x[i] = x[i] - ak * rows[i][k - common];
             }
             for (int i = 0; i < FB; i++) {
-                for (int k = r; k < r + i; k++) x[i] = x[i] - a[k] * rows[i][k];
-                x[i] = x[i] / s.piv[r + i];
+                for (int k = r; k < r + i; k++) x[i] = x[i] - a[k] * rows[i][k - common];
+                x[i] = x[i] / s.w.piv[r + i];
                 a[r + i] = x[i];
                 if (first_nonfinite == ni && !finite(x[i])) first_nonfinite = r + i;
             }
             r += FB;
             continue;
         }
-        const float *row = K[r];
-        float x = a[r];
         const int l = s.Lo[r];
+        const float *row = s.at(r, l);
+        float x = a[r];
         if (l > 0 && (bits(x) == neg_zero || first_nonfinite < l))
-            for (int k = 0; k < l; k++) x = x - a[k] * row[k];
-        for (int k = l; k < r; k++) x = x - a[k] * row[k];
-        x = x / s.piv[r];
+            for (int k = 0; k < l; k++) x = x - a[k] * 0.0f;
+        for (int k = l; k < r; k++) x = x - a[k] * row[k - l];
+        x = x / s.w.piv[r];
         a[r] = x;
         if (first_nonfinite == ni && !finite(x)) first_nonfinite = r;
         r++;
     }
 
-    // The division of the rows' lower parts (every row but the last), and the
-    // zeros beyond the envelope, which a negative pivot turns into -0.
-    for (int r = 0; r < ni - 1; r++) {
-        float *row = K[r];
-        const float p = s.piv[r];
-        divide(row + s.Lo[r], p, r - s.Lo[r]);
-        if (!dense && bits(p) & neg_zero) {
-            std::fill(row, row + s.Lo[r], -0.0f);
-            std::fill(row + s.R[r] + 1, row + ni, -0.0f);
-        }
-    }
-
-    // Back substitution; beyond R[k] row k holds zeros, which change a(k) only
-    // when it is -0 or when an a(c) there is not finite.
+    // Back substitution; beyond R[k] row k holds +0 divided by its pivot, which
+    // changes a(k) only when it is -0 or when an a(c) there is not finite.
     int last_nonfinite = finite(a[ni - 1]) ? -1 : ni - 1;
     for (int k = ni - 2; k >= 0; k--) {
-        const float *row = K[k];
+        const float *row = s.at(k, k); // row[c - k]: U(k, c); row[0]: the divided diagonal
         float x = a[k];
         const int rk = s.R[k];
-        for (int c = k + 1; c <= rk; c++) x = x - row[c] * a[c];
-        if (rk < ni - 1 && (bits(x) == neg_zero || last_nonfinite > rk))
-            for (int c = rk + 1; c < ni; c++) x = x - row[c] * a[c];
-        x = x / row[k];
+        for (int c = k + 1; c <= rk; c++) x = x - row[c - k] * a[c];
+        if (rk < ni - 1 && (bits(x) == neg_zero || last_nonfinite > rk)) {
+            const float z = 0.0f / s.w.piv[k];
+            for (int c = rk + 1; c < ni; c++) x = x - z * a[c];
+        }
+        x = x / row[0];
         a[k] = x;
         if (last_nonfinite < 0 && !finite(x)) last_nonfinite = k;
     }
-    return 0;
+}
+
+// Prints the pivots up to the zero one (or all), and says whether one was zero.
+bool print_pivots(const Work &w, int n, int zero, pivot_printer print, void *ctx) {
+    if (print)
+        for (int k = 0; k < (zero < 0 ? n : zero + 1); k++) print(k + 1, w.piv[k], ctx);
+    return zero >= 0;
+}
+
+} // namespace
+
+bool envelope_table::alloc(int n, const std::vector<int> &lo, const std::vector<int> &hi) {
+    release();
+    if (n < 0) return false;
+    try {
+        R_.resize(n);
+        C_.resize(n);
+        Lo_.resize(n);
+        // R: the running maximum of the rows' last columns; C: of the columns'
+        // last rows (a column's last row is the last row whose first column is
+        // at or before it); Lo: the first step whose column reaches the row.
+        int m = 0;
+        for (int k = 0; k < n; k++) R_[k] = m = std::max(m, hi[k]);
+        for (int k = 0; k < n; k++) C_[k] = k;
+        for (int r = 0; r < n; r++) C_[lo[r]] = std::max(C_[lo[r]], r);
+        m = 0;
+        for (int k = 0; k < n; k++) C_[k] = m = std::max(m, C_[k]);
+        for (int r = 0, k = 0; r < n; r++) {
+            while (C_[k] < r) k++;
+            Lo_[r] = k;
+        }
+        std::size_t total = 0;
+        for (int r = 0; r < n; r++) total += std::size_t(R_[r] - Lo_[r] + 1);
+        // Every value written now: the memory is had before the solve starts.
+        data_.assign(total, 0.0f);
+        row_.resize(n);
+        for (std::size_t r = 0, off = 0; r < std::size_t(n); r++) {
+            row_[r] = data_.data() + off;
+            off += std::size_t(R_[r] - Lo_[r] + 1);
+        }
+        b_ = n > 0 ? panel_width(double(total) / n) : 32;
+        size_work(work_, n, b_);
+    } catch (const std::bad_alloc &) {
+        release();
+        return false;
+    }
+    n_ = n;
+    return true;
+}
+
+void envelope_table::release() {
+    n_ = 0;
+    for (auto *v : {&R_, &C_, &Lo_}) std::vector<int>().swap(*v);
+    std::vector<float>().swap(data_);
+    std::vector<float *>().swap(row_);
+    work_ = elimination_work();
+}
+
+int gauss_solve(envelope_table &K, float *a, pivot_printer print, void *ctx) {
+    const int ni = K.n_;
+    if (ni <= 0) return SOLVE_OK;
+    // Zeros outside the envelope stay exact zeros only when no value is -0 or
+    // non-finite.
+    for (int r = 0; r < ni; r++)
+        if (has_special(K.row_[r], K.R_[r] - K.Lo_[r] + 1)) return SOLVE_NEEDS_FULL;
+    Work &w = K.work_;
+    Solve s{K.row_.data(), K.R_.data(), K.C_.data(), K.Lo_.data(), ni, K.b_, w};
+    const int zero = factor(s, kernels());
+    if (!factors_finite(s, zero < 0 ? ni : zero)) return SOLVE_NEEDS_FULL;
+    if (print_pivots(w, ni, zero, print, ctx)) return SOLVE_ZERO_PIVOT;
+    substitute(s, a);
+    return SOLVE_OK;
+}
+
+int gauss_solve_full(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
+    if (ni <= 0) return SOLVE_OK;
+    std::vector<int> R, Lo;
+    Work w;
+    try {
+        R.assign(ni, ni - 1);
+        Lo.assign(ni, 0);
+        size_work(w, ni, 192);
+    } catch (const std::bad_alloc &) {
+        return plain(K, a, ni, print, ctx);
+    }
+    // Every row and column reaches the last: C is R.
+    Solve s{K, R.data(), R.data(), Lo.data(), ni, 192, w};
+    const int zero = factor(s, kernels());
+    if (print_pivots(w, ni, zero, print, ctx)) return SOLVE_ZERO_PIVOT;
+    substitute(s, a);
+    return SOLVE_OK;
 }

@@ -1,11 +1,14 @@
-// Work arrays of one solve: the stiffness tables K and KRg and the right-hand
-// side a, allocated zero-filled and released when the solve is done with them.
+// Work arrays of one solve and the steps that the plain solve and the
+// strict-sizing cycles share: the stiffness K over its envelope, the tables
+// KRg and B, the right-hand side a, assembly and the solution of the system.
 #pragma once
 
+#include <cstddef>
 #include <new>
 #include <vector>
 
 #include "analysis.h"
+#include "elimination.h"
 
 /// A Kmatrix owned for one solve: released by Kfree with its row count when
 /// reset or destroyed (also when a fatal end unwinds through the solve).
@@ -46,3 +49,30 @@ template <class T> void make_zeroed(std::vector<T> &x, std::size_t n) {
         fin(programa, "out of memory");
     }
 }
+
+/// What the solves of this process held, for tests: the values stored by the
+/// last stiffness envelope, and how many full tables were assembled.
+struct stiffness_counts {
+    bool full_only = false;          // IN: solve every system over the full table
+    std::size_t envelope_values = 0; // values held by the last envelope
+    int full_tables = 0;             // full tables assembled
+};
+extern stiffness_counts stiffness_use;
+
+/// Allocates K (OUT) over the envelope of the equations that the bars couple,
+/// by the equation codes in v; ends the run with "out of memory" when it
+/// cannot be had. The envelope depends only on the bars and the codes.
+void alloc_stiffness(envelope_table &K);
+
+/// Adds the stiffness block of bar `bar` into K, KRg, the right-hand side `a`
+/// and (for prescribed degrees of freedom) the loads q, by the equation codes in v.
+void assemble_bar(int bar, const float block[4], envelope_table &K, Kmatrix KRg, float *a);
+
+/// Solves the assembled system K a = rhs (`blocks`: the four values of every
+/// bar's block, as assembled): over the envelope when that gives the plain
+/// loops' values, else over a full table assembled again from the blocks,
+/// whose want of memory ends the run with "out of memory". Prints every pivot
+/// through `print`; returns SOLVE_OK or SOLVE_ZERO_PIVOT. K is released when
+/// the full table is needed, else left as working space.
+int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot_printer print,
+                    void *ctx);

@@ -1,39 +1,101 @@
 // The plain solve: numbering, assembly of the dense stiffness system, loads,
 // elimination, strains, exertions, stress volumes, reactions, displacements.
+#include <algorithm>
 #include <cmath>
 
 #include "analysis.h"
 #include "elimination.h"
 #include "solve_work.h"
 
-void assemble_bar(int bar, const float block[4], Kmatrix K, Kmatrix KRg, float *a) {
+stiffness_counts stiffness_use;
+
+namespace {
+
+// Calls term(row, col, w) for the sixteen terms of bar `bar`'s block, in the
+// order of assembly: row end, row axis, column end, column axis; row and col
+// are degrees of freedom, w the block's value with the sign of the ends.
+template <class F> void for_each_term(int bar, const float block[4], F &&term) {
     const int node[2] = {ndb[2 * bar], ndb[2 * bar + 1]};
     for (int e = 0; e < 2; e++)
         for (int j = 0; j < 2; j++) {
             const int row = 2 * (node[e] - 1) + j;
-            const int vr = v[row];
             for (int f = 0; f < 2; f++)
                 for (int n = 0; n < 2; n++) {
                     const int col = 2 * (node[f] - 1) + n;
-                    const int vc = v[col];
-                    const float w = e == f ? block[2 * j + n] : -block[2 * j + n];
-                    if (vr >= 0) {
-                        if (vc >= 0) {
-                            K[vr][vc] = K[vr][vc] + w;
-                        } else {
-                            float dw = d[col] * w;
-                            a[vr] = a[vr] - dw;
-                        }
-                    } else {
-                        if (vc >= 0) {
-                            KRg[-vr - 1][vc] = KRg[-vr - 1][vc] + w;
-                        } else {
-                            float dw = d[col] * w;
-                            q[row] = q[row] - dw;
-                        }
-                    }
+                    term(row, col, e == f ? block[2 * j + n] : -block[2 * j + n]);
                 }
         }
+}
+
+} // namespace
+
+void alloc_stiffness(envelope_table &K) {
+    // Row r of K is coupled to the equations that share a bar with it: from
+    // the lowest to the highest of them, itself included.
+    std::vector<int> lo, hi;
+    try {
+        lo.resize(ni);
+        hi.resize(ni);
+    } catch (const std::bad_alloc &) {
+        fin(programa, "out of memory");
+    }
+    for (int r = 0; r < ni; r++) lo[r] = hi[r] = r;
+    for (int b = 0; b < nb; b++) {
+        int eq[4], m = 0;
+        for (int e = 0; e < 2; e++)
+            for (int j = 0; j < 2; j++) {
+                const int code = v[2 * (ndb[2 * b + e] - 1) + j];
+                if (code >= 0) eq[m++] = code;
+            }
+        if (m == 0) continue;
+        const int low = *std::min_element(eq, eq + m), high = *std::max_element(eq, eq + m);
+        for (int i = 0; i < m; i++) {
+            lo[eq[i]] = std::min(lo[eq[i]], low);
+            hi[eq[i]] = std::max(hi[eq[i]], high);
+        }
+    }
+    if (!K.alloc(ni, lo, hi)) fin(programa, "out of memory");
+    stiffness_use.envelope_values = K.stored();
+}
+
+void assemble_bar(int bar, const float block[4], envelope_table &K, Kmatrix KRg, float *a) {
+    for_each_term(bar, block, [&](int row, int col, float w) {
+        const int vr = v[row], vc = v[col];
+        if (vr >= 0) {
+            if (vc >= 0) {
+                float &k = K.at(vr, vc);
+                k = k + w;
+            } else {
+                float dw = d[col] * w;
+                a[vr] = a[vr] - dw;
+            }
+        } else {
+            if (vc >= 0) {
+                KRg[-vr - 1][vc] = KRg[-vr - 1][vc] + w;
+            } else {
+                float dw = d[col] * w;
+                q[row] = q[row] - dw;
+            }
+        }
+    });
+}
+
+int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot_printer print,
+                    void *ctx) {
+    const int status = stiffness_use.full_only ? SOLVE_NEEDS_FULL : gauss_solve(K, a, print, ctx);
+    if (status != SOLVE_NEEDS_FULL) return status;
+    // The zeros outside the envelope take part: the same sums again, in the
+    // same order, into a table of every entry.
+    K.release();
+    owned_matrix full;
+    full.alloc(ni, ni);
+    stiffness_use.full_tables++;
+    const Kmatrix F = full.get();
+    for (int b = 0; b < nb; b++)
+        for_each_term(b, &blocks[4 * std::size_t(b)], [&](int row, int col, float w) {
+            if (v[row] >= 0 && v[col] >= 0) F[v[row]][v[col]] = F[v[row]][v[col]] + w;
+        });
+    return gauss_solve_full(F, a, ni, print, ctx);
 }
 
 void add_loads(float *a) {
@@ -94,12 +156,14 @@ int resuelve() {
     QoS = NoM = NoMq = QoSt = QoSc = QoSv = QoSh = 0;
     ni = numeq(v.data(), 2 * nn);
 
-    owned_matrix K, KRg, B;
-    float_list a;
-    K.alloc(ni, ni);
+    envelope_table K;
+    owned_matrix KRg, B;
+    float_list a, blocks;
+    alloc_stiffness(K);
     KRg.alloc(2 * nn - ni, ni);
     make_zeroed(a, std::size_t(ni));
     if (imprimir_B) B.alloc(nb, 2 * nn);
+    make_zeroed(blocks, 4 * std::size_t(nb));
 
     std::fprintf(sio_out, "\n# %d equations\n", ni);
 
@@ -109,7 +173,7 @@ int resuelve() {
     }
 
     for (int b = 0; b < nb; b++) {
-        float block[4];
+        float *block = &blocks[4 * std::size_t(b)];
         if (barra(BARRA_STIFFNESS, b, block)) return 1;
         if (imprimir_B) {
             float row[4];
@@ -118,7 +182,7 @@ int resuelve() {
                 for (int j = 0; j < 2; j++)
                     B.get()[b][2 * (ndb[2 * b + e] - 1) + j] = row[2 * e + j];
         }
-        assemble_bar(b, block, K.get(), KRg.get(), a.data());
+        assemble_bar(b, block, K, KRg.get(), a.data());
     }
 
     if (imprimir_B) {
@@ -127,7 +191,7 @@ int resuelve() {
     }
 
     add_loads(a.data());
-    if (gauss_solve(K.get(), a.data(), ni, print_pivot, nullptr)) return 1;
+    if (solve_stiffness(K, blocks, a.data(), print_pivot, nullptr)) return 1;
 
     const bool lists = !Destricto || debug;
     if (lists) std::fprintf(sio_out, "# Bar strains\nE\n");
@@ -151,7 +215,7 @@ int resuelve() {
     if (printQoS) std::fprintf(sio_out, "#MT: NoMq = %g\n", NoMq);
 
     if (debug) std::fprintf(sio_out, "# 'resuelve' before Kfree of K...\n");
-    K.reset();
+    K.release();
     if (debug) std::fprintf(sio_out, "# 'resuelve' before Kfree of KRg\n");
     KRg.reset();
     if (debug) std::fprintf(sio_out, "# 'resuelve' before free of a\n");

@@ -16,29 +16,32 @@ void print_cycle_pivot(int k, float p, void *ctx) {
 
 int resuelve_dimest() {
     if (debug) std::fprintf(sio_out, "\n# %d equations\n", ni);
+    float_list blocks; // every bar's block of the cycle, as assembled
+    make_zeroed(blocks, 4 * std::size_t(nb));
     for (int c = 1; c <= maxciclos; c++) {
         Convergencia = 0;
         std::fprintf(sio_out, "# Strict selection of cross-sections: cicle %d\n", c);
         for (int i = 0; i < 2 * nn; i++)
             q[i] = qorig[i];
 
-        owned_matrix K, KRg;
+        envelope_table K;
+        owned_matrix KRg;
         float_list a;
-        K.alloc(ni, ni);
+        alloc_stiffness(K);
         KRg.alloc(2 * nn - ni, ni);
         make_zeroed(a, std::size_t(ni));
 
         for (int b = 0; b < nb; b++) {
-            float block[4];
+            float *block = &blocks[4 * std::size_t(b)];
             Convergencia += barra(BARRA_RESIZE, b, block);
-            assemble_bar(b, block, K.get(), KRg.get(), a.data());
+            assemble_bar(b, block, K, KRg.get(), a.data());
         }
         if (debug) std::fprintf(sio_out, "# convergence on %d bars versus %d\n", Convergencia, nb);
         if (Convergencia != nb) Convergencia = 0;
         bool show = debug || Convergencia;
 
         add_loads(a.data());
-        if (gauss_solve(K.get(), a.data(), ni, print_cycle_pivot, &show)) return 1;
+        if (solve_stiffness(K, blocks, a.data(), print_cycle_pivot, &show)) return 1;
 
         if (show) std::fprintf(sio_out, "# Bar strains\nE\n");
         for (int b = 0; b < nb; b++) {
@@ -58,7 +61,7 @@ int resuelve_dimest() {
         if (show) std::fprintf(sio_out, "# Reactions: node axis signed-value\nR");
         reactions(a.data(), KRg.get(), show, nullptr);
 
-        K.reset();
+        K.release();
         KRg.reset();
         if (Convergencia) return 0;
     }

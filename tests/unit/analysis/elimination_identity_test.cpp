@@ -1,13 +1,16 @@
-// The fast elimination against the plain loops: the same status, the same
-// pivot calls in the same order, and, after a solve, the same bits in every
-// entry of `a` and of K, on systems chosen to reach each path of the fast code
-// (full and narrow reach, panel edges, exact and signed zeros, negative and
-// zero pivots, infinities and NaNs in the input or arising on the way).
+// The fast elimination, over the envelope and over the full table, against
+// the plain loops: the same status, the same pivot calls in the same order,
+// and, after a solve, the same bits in every entry of `a` and of the divided
+// rows, on systems chosen to reach each path of the fast code (full and
+// narrow reach, panel edges, exact and signed zeros, negative and zero
+// pivots, infinities and NaNs in the input or arising on the way); and the
+// envelope's size against the reach of its rows.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <random>
 #include <string>
@@ -46,23 +49,79 @@ struct Outcome {
     int status = -1;
     std::vector<std::pair<int, bits_t>> pivots; // (k, pivot bits), in call order
     std::vector<bits_t> a;
-    std::vector<bits_t> K;
+    std::vector<bits_t> U; // row-major n x n: K(r, c) for c >= r after a solve, else 0
+    bool went_full = false; // the envelope asked for the full table
 };
 
 void record(int k, float p, void *ctx) {
     static_cast<Outcome *>(ctx)->pivots.emplace_back(k, bits(p));
 }
 
-Outcome run(const System &s, bool fast) {
-    Outcome o;
+// How a system is solved: by the plain loops, over its envelope (the columns
+// from each row's first to its last non-zero bit pattern, or wider, as the
+// bars of a truss give it), or over the full table.
+enum Path { PLAIN, ENVELOPE, WIDE_ENVELOPE, FULL };
+
+Kmatrix full_copy(const System &s) {
     Kmatrix M = Kalloc(s.n, s.n);
     for (int r = 0; r < s.n; r++) std::memcpy(M[r], &s.K[std::size_t(r) * s.n], sizeof(float) * s.n);
+    return M;
+}
+
+// Keeps the divided rows, K(r, c) for c >= r, with every zero as +0: the
+// envelope holds no values outside it, where the plain loops hold zeros of
+// either sign (their effect on the solution is compared through `a`).
+void keep_upper(Outcome &o, int n, const std::function<float(int, int)> &K) {
+    o.U.assign(std::size_t(n) * n, 0);
+    for (int r = 0; r < n; r++)
+        for (int c = r; c < n; c++) {
+            const bits_t u = bits(K(r, c));
+            o.U[std::size_t(r) * n + c] = (u & 0x7fffffffu) == 0 ? 0 : u;
+        }
+}
+
+// Row r of s holds non-zero bit patterns in lo[r] .. hi[r] (OUT), widened by
+// `wider` columns on each side.
+void reach_of(const System &s, int wider, std::vector<int> &lo, std::vector<int> &hi) {
+    lo.assign(s.n, 0);
+    hi.assign(s.n, 0);
+    for (int r = 0; r < s.n; r++) {
+        int l = r, h = r;
+        for (int c = 0; c < s.n; c++)
+            if (bits(s.K[std::size_t(r) * s.n + c])) l = std::min(l, c), h = std::max(h, c);
+        lo[r] = std::max(0, l - wider);
+        hi[r] = std::min(s.n - 1, h + wider);
+    }
+}
+
+Outcome run(const System &s, Path path) {
+    Outcome o;
     std::vector<float> a = s.a;
-    o.status = fast ? gauss_solve(M, a.data(), s.n, record, &o)
-                    : reference_solve(M, a.data(), s.n, record, &o);
+    if (path == ENVELOPE || path == WIDE_ENVELOPE) {
+        std::vector<int> lo, hi;
+        reach_of(s, path == WIDE_ENVELOPE ? 7 : 0, lo, hi);
+        envelope_table T;
+        EXPECT_TRUE(T.alloc(s.n, lo, hi));
+        for (int r = 0; r < s.n; r++)
+            for (int c = T.first(r); c <= T.last(r); c++) T.at(r, c) = s.K[std::size_t(r) * s.n + c];
+        o.status = gauss_solve(T, a.data(), record, &o);
+        if (o.status != SOLVE_NEEDS_FULL) {
+            // Outside its envelope the plain loops leave exact zeros.
+            keep_upper(o, s.n, [&](int r, int c) { return c <= T.last(r) ? T.at(r, c) : 0.0f; });
+            for (float x : a) o.a.push_back(bits(x));
+            return o;
+        }
+        // Nothing printed, `a` untouched: then the full table, as the solver does.
+        o.went_full = true;
+        EXPECT_TRUE(o.pivots.empty());
+        for (int i = 0; i < s.n; i++) EXPECT_EQ(bits(a[i]), bits(s.a[i])) << "a(" << i << ") changed";
+        path = FULL;
+    }
+    Kmatrix M = full_copy(s);
+    o.status = path == FULL ? gauss_solve_full(M, a.data(), s.n, record, &o)
+                            : reference_solve(M, a.data(), s.n, record, &o);
+    keep_upper(o, s.n, [&](int r, int c) { return M[r][c]; });
     for (float x : a) o.a.push_back(bits(x));
-    for (int r = 0; r < s.n; r++)
-        for (int c = 0; c < s.n; c++) o.K.push_back(bits(M[r][c]));
     Kfree(s.n, M);
     return o;
 }
@@ -74,12 +133,8 @@ long first_diff(const std::vector<bits_t> &x, const std::vector<bits_t> &y) {
     return x.size() == y.size() ? -1 : long(std::min(x.size(), y.size()));
 }
 
-// Checks the fast elimination against the plain loops on system s. K is
-// compared after a solve only: after a zero pivot the run ends and K is dropped.
-void expect_identical(const System &s, const std::string &what) {
-    SCOPED_TRACE(what);
-    Outcome ref = run(s, false);
-    Outcome got = run(s, true);
+// Compares one fast path's outcome with the plain loops'.
+void expect_same(const Outcome &got, const Outcome &ref, int n) {
     ASSERT_EQ(got.status, ref.status);
     ASSERT_EQ(got.pivots.size(), ref.pivots.size());
     for (std::size_t i = 0; i < ref.pivots.size(); i++) {
@@ -89,8 +144,25 @@ void expect_identical(const System &s, const std::string &what) {
     if (ref.status != 0) return;
     long d = first_diff(got.a, ref.a);
     EXPECT_EQ(d, -1) << "solution entry " << d;
-    d = first_diff(got.K, ref.K);
-    EXPECT_EQ(d, -1) << "K(" << (d < 0 ? 0 : d / s.n) << ", " << (d < 0 ? 0 : d % s.n) << ")";
+    d = first_diff(got.U, ref.U);
+    EXPECT_EQ(d, -1) << "K(" << (d < 0 ? 0 : d / n) << ", " << (d < 0 ? 0 : d % n) << ")";
+}
+
+// Checks each fast path against the plain loops on system s: the status, the
+// pivot calls and, after a solve, the solution and the divided rows U (which
+// the back substitution reads), zeros taken as +0. Returns whether the
+// envelope asked for the full table.
+bool expect_identical(const System &s, const std::string &what) {
+    SCOPED_TRACE(what);
+    const Outcome ref = run(s, PLAIN);
+    bool went_full = false;
+    for (Path path : {ENVELOPE, WIDE_ENVELOPE, FULL}) {
+        SCOPED_TRACE(path == ENVELOPE ? "envelope" : path == WIDE_ENVELOPE ? "wide envelope" : "full");
+        const Outcome got = run(s, path);
+        if (path == ENVELOPE) went_full = got.went_full;
+        expect_same(got, ref, s.n);
+    }
+    return went_full;
 }
 
 // Kinds of diagonal: dominant positive (positive definite when symmetric),
@@ -152,7 +224,8 @@ TEST(EliminationIdentity, RandomSystemsOfEveryShape) {
     };
     unsigned seed = 1;
     for (const Case &c : cases)
-        expect_identical(banded(c.n, c.lw, c.uw, c.diag, c.symmetric, c.holes, seed++), c.name);
+        EXPECT_FALSE(expect_identical(banded(c.n, c.lw, c.uw, c.diag, c.symmetric, c.holes, seed++), c.name))
+            << c.name << ": finite input solved over its envelope";
 }
 
 // A profile matrix: every row starts at its own random column, as in a badly
@@ -264,7 +337,7 @@ TEST(EliminationIdentity, NonFiniteValues) {
     for (const Case &c : given) {
         System s = banded(100, 3, 3, SPD, false, 0.0, 21);
         s.at(c.r, c.c) = c.x;
-        expect_identical(s, c.name);
+        EXPECT_TRUE(expect_identical(s, c.name)) << c.name << ": solved over the full table";
     }
     {
         System s = banded(100, 3, 3, SPD, true, 0.0, 22);
@@ -280,7 +353,7 @@ TEST(EliminationIdentity, NonFiniteValues) {
         s.at(50, 50) = 1e-30f;
         s.at(50, 51) = s.at(51, 50) = 3e38f;
         s.at(50, 52) = s.at(52, 50) = -3e38f;
-        expect_identical(s, "overflow to infinity on the way");
+        EXPECT_TRUE(expect_identical(s, "overflow to infinity on the way"));
     }
     {
         System s = banded(100, 3, 3, SPD, false, 0.0, 24);
@@ -309,7 +382,7 @@ TEST(EliminationIdentity, ZeroPivots) {
     {
         System s = banded(50, 2, 2, SPD, true, 0.0, 33);
         s.at(0, 0) = -0.0f;
-        Outcome o = run(s, true);
+        Outcome o = run(s, ENVELOPE);
         EXPECT_EQ(o.status, 1);
         ASSERT_EQ(o.pivots.size(), 1u);
         EXPECT_EQ(o.pivots[0].second, bits(-0.0f));
@@ -384,17 +457,58 @@ TEST(EliminationIdentity, TiledPanelsAndSideBySideRows) {
 
 TEST(EliminationIdentity, EmptySystemAndNoPrinter) {
     Outcome o;
-    EXPECT_EQ(gauss_solve(nullptr, nullptr, 0, record, &o), 0);
+    envelope_table T;
+    ASSERT_TRUE(T.alloc(0, {}, {}));
+    EXPECT_EQ(gauss_solve(T, nullptr, record, &o), SOLVE_OK);
+    EXPECT_EQ(gauss_solve_full(nullptr, nullptr, 0, record, &o), SOLVE_OK);
     EXPECT_TRUE(o.pivots.empty());
 
     System s = banded(80, 3, 3, SPD, true, 0.0, 41);
-    Kmatrix M = Kalloc(s.n, s.n);
-    for (int r = 0; r < s.n; r++) std::memcpy(M[r], &s.K[std::size_t(r) * s.n], sizeof(float) * s.n);
+    std::vector<int> lo, hi;
+    reach_of(s, 0, lo, hi);
+    ASSERT_TRUE(T.alloc(s.n, lo, hi));
+    for (int r = 0; r < s.n; r++)
+        for (int c = T.first(r); c <= T.last(r); c++) T.at(r, c) = s.at(r, c);
     std::vector<float> a = s.a;
-    EXPECT_EQ(gauss_solve(M, a.data(), s.n, nullptr, nullptr), 0);
-    Outcome ref = run(s, false);
+    EXPECT_EQ(gauss_solve(T, a.data(), nullptr, nullptr), SOLVE_OK);
+    Outcome ref = run(s, PLAIN);
     for (int i = 0; i < s.n; i++) EXPECT_EQ(bits(a[i]), ref.a[i]) << i;
-    Kfree(s.n, M);
+}
+
+// The table holds each row from its first factor to its reach and nothing
+// else; a single coupling of the first and the last equation widens every
+// row to the full table.
+TEST(EnvelopeTable, HoldsOnlyTheReachOfItsRows) {
+    struct Case {
+        const char *name;
+        int n;
+        std::function<std::pair<int, int>(int)> reach; // row r -> (lo, hi)
+        std::size_t stored;
+    };
+    const int n = 1000, w = 25, m = 40;
+    std::size_t band = 0;
+    for (int r = 0; r < n; r++) band += std::size_t(std::min(n - 1, r + w) - std::max(0, r - w) + 1);
+    const Case cases[] = {
+        {"band", n, [&](int r) { return std::pair{std::max(0, r - w), std::min(n - 1, r + w)}; }, band},
+        {"diagonal", n, [](int r) { return std::pair{r, r}; }, std::size_t(n)},
+        {"blocks of 40", n, [&](int r) { return std::pair{r / m * m, r / m * m + m - 1}; },
+         std::size_t(n) * m},
+        {"first row coupled to the last", n,
+         [&](int r) { return r == 0 ? std::pair{0, n - 1} : r == n - 1 ? std::pair{0, n - 1} : std::pair{r, r}; },
+         std::size_t(n) * n},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<int> lo(c.n), hi(c.n);
+        for (int r = 0; r < c.n; r++) std::tie(lo[r], hi[r]) = c.reach(r);
+        envelope_table T;
+        ASSERT_TRUE(T.alloc(c.n, lo, hi));
+        EXPECT_EQ(T.stored(), c.stored);
+        for (int r = 0; r < c.n; r++) {
+            EXPECT_LE(T.first(r), lo[r]);
+            EXPECT_GE(T.last(r), hi[r]);
+        }
+    }
 }
 
 } // namespace
