@@ -655,8 +655,8 @@ bool envelope_table::alloc(int n, const std::vector<int> &lo, const std::vector<
         }
         std::size_t total = 0;
         for (int r = 0; r < n; r++) total += std::size_t(R_[r] - Lo_[r] + 1);
-        // Every value written now: the memory is had before the solve starts.
-        data_.assign(total, 0.0f);
+        // The memory is had before the solve starts.
+        if (!data_.alloc(total)) throw std::bad_alloc();
         row_.resize(n);
         for (std::size_t r = 0, off = 0; r < std::size_t(n); r++) {
             row_[r] = data_.data() + off;
@@ -675,7 +675,7 @@ bool envelope_table::alloc(int n, const std::vector<int> &lo, const std::vector<
 void envelope_table::release() {
     n_ = 0;
     for (auto *v : {&R_, &C_, &Lo_}) std::vector<int>().swap(*v);
-    std::vector<float>().swap(data_);
+    data_.release();
     std::vector<float *>().swap(row_);
     work_ = elimination_work();
 }

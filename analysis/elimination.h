@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "page_block.h"
 #include "structure_io.h"
 
 /// Prints the pivot line of equation k (1-based) with pivot p, before the pivot is tested.
@@ -33,7 +34,7 @@ struct elimination_work {
 /// non-zero to the last column that any row up to r couples to. Outside those
 /// columns the elimination without row exchanges leaves exact zeros, so no
 /// value there is ever stored, read or written. The storage is zero-filled,
-/// every page of it written when it is allocated.
+/// every page of it resident once it is allocated.
 class envelope_table {
   public:
     /// Plans the envelope of n equations whose row r holds non-zero values in
@@ -47,6 +48,8 @@ class envelope_table {
     int size() const { return n_; }
     /// Number of values stored.
     std::size_t stored() const { return data_.size(); }
+    /// Bytes of memory that the stored values take, in whole pages.
+    std::size_t mapped() const { return data_.mapped(); }
     int first(int r) const { return Lo_[r]; }
     int last(int r) const { return R_[r]; }
     /// Entry (r, c), 0-based, with first(r) <= c <= last(r).
@@ -63,7 +66,7 @@ class envelope_table {
     std::vector<int> R_;  // R(k): last column that row k may hold non-zero at step k
     std::vector<int> C_;  // C(k): last row that column k may hold non-zero at step k
     std::vector<int> Lo_; // Lo(r): first step whose factor in row r may be non-zero
-    std::vector<float> data_;
+    page_block data_;
     std::vector<float *> row_; // row_[r]: entry (r, Lo(r))
     int b_ = 0;                // panel width
     elimination_work work_;    // had with the table, so that the solve asks for no memory

@@ -9,9 +9,11 @@
 
 #include "analysis.h"
 #include "elimination.h"
+#include "page_block.h"
 
 /// A Kmatrix owned for one solve: released by Kfree with its row count when
-/// reset or destroyed (also when a fatal end unwinds through the solve).
+/// reset or destroyed (also when a fatal end unwinds through the solve). The
+/// solve reads every entry of its tables, so their memory is had at once.
 class owned_matrix {
   public:
     owned_matrix() = default;
@@ -19,13 +21,15 @@ class owned_matrix {
     owned_matrix &operator=(const owned_matrix &) = delete;
     ~owned_matrix() { reset(); }
 
-    /// Allocates a zero-filled rows x cols table; ends the run with
-    /// "out of memory" when it cannot be had.
+    /// Allocates a zero-filled rows x cols table with every page resident;
+    /// ends the run with "out of memory" when it cannot be had.
     void alloc(int rows, int cols) {
         reset();
         K_ = Kalloc(rows, cols);
         if (!K_) fin(programa, "out of memory");
         rows_ = rows;
+        for (int i = 0; i < rows; i++)
+            if (!make_resident(K_[i], sizeof(float) * std::size_t(cols))) fin(programa, "out of memory");
     }
     /// Releases the table, if any.
     void reset() {

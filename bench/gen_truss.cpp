@@ -4,11 +4,15 @@
 //   gen_truss ground N RADIUS  N x N nodes, every pair closer than RADIUS joined
 // A trailing word "strict" asks for strict sizing (one material, section value
 // -100, the allowable stress). Nodes are numbered row by row, so that the
-// equations of neighbouring nodes stay close and the system stays banded.
+// equations of neighbouring nodes stay close and the system stays banded; a
+// trailing word "shuffled" numbers them in a fixed random order instead,
+// which spreads every row's reach over nearly all equations.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <numeric>
+#include <random>
 #include <vector>
 
 namespace {
@@ -78,6 +82,22 @@ Truss ground(int n, double radius) {
     return t;
 }
 
+// Renumbers the nodes in a fixed random order.
+Truss shuffled(const Truss &t) {
+    const int nn = int(t.x.size());
+    std::vector<int> to(nn); // to[old - 1]: new number - 1
+    std::iota(to.begin(), to.end(), 0);
+    std::mt19937 g(12345);
+    for (int i = nn - 1; i > 0; i--) std::swap(to[i], to[int(g() % unsigned(i + 1))]);
+    Truss u = t;
+    for (int i = 0; i < nn; i++) u.x[to[i]] = t.x[i], u.y[to[i]] = t.y[i];
+    for (int &n : u.a) n = to[n - 1] + 1;
+    for (int &n : u.b) n = to[n - 1] + 1;
+    for (int &n : u.vnode) n = to[n - 1] + 1;
+    for (int &n : u.qnode) n = to[n - 1] + 1;
+    return u;
+}
+
 void write(const Truss &t, bool strict) {
     std::printf("C");
     for (std::size_t i = 0; i < t.x.size(); i++) std::printf(" %g %g\n", t.x[i], t.y[i]);
@@ -92,7 +112,7 @@ void write(const Truss &t, bool strict) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: gen_truss bridge N | grid R C | ground N RADIUS  [strict]\n");
+    std::fprintf(stderr, "usage: gen_truss bridge N | grid R C | ground N RADIUS  [shuffled] [strict]\n");
     return 2;
 }
 
@@ -100,14 +120,19 @@ int usage() {
 
 int main(int argc, char **argv) {
     if (argc < 3) return usage();
-    bool strict = std::strcmp(argv[argc - 1], "strict") == 0;
-    int nargs = argc - (strict ? 1 : 0);
+    bool strict = false, shuffle = false;
+    int nargs = argc;
+    for (; nargs > 2; nargs--) {
+        if (!std::strcmp(argv[nargs - 1], "strict")) strict = true;
+        else if (!std::strcmp(argv[nargs - 1], "shuffled")) shuffle = true;
+        else break;
+    }
     Truss t;
     if (!std::strcmp(argv[1], "bridge") && nargs == 3) t = bridge(std::atoi(argv[2]));
     else if (!std::strcmp(argv[1], "grid") && nargs == 4) t = grid(std::atoi(argv[2]), std::atoi(argv[3]));
     else if (!std::strcmp(argv[1], "ground") && nargs == 4) t = ground(std::atoi(argv[2]), std::atof(argv[3]));
     else return usage();
     if (t.x.size() < 2) return usage();
-    write(t, strict);
+    write(shuffle ? shuffled(t) : t, strict);
     return 0;
 }
