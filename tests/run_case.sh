@@ -10,8 +10,11 @@
 #   stdin   (optional) standard input; default: empty
 #   stdout, stderr   (optional) the expected output; default: empty
 #   status  (optional) the expected exit status; default: 0
+#   gen     (optional) a bash script that makes large files at run time: run
+#           in an empty folder, it writes any of stdin, stdout and stderr
+#           that the case folder does not hold
 set -u
-case_dir=$1 zelk=$2 zelkad=$3
+case_dir=$(cd "$1" && pwd) zelk=$2 zelkad=$3
 
 prog=$(<"$case_dir/prog")
 case $prog in
@@ -23,18 +26,34 @@ argv0=$bin
 [ -f "$case_dir/argv0" ] && argv0=$(<"$case_dir/argv0")
 args=()
 [ -f "$case_dir/args" ] && mapfile -t args <"$case_dir/args"
-input=/dev/null
-[ -f "$case_dir/stdin" ] && input=$case_dir/stdin
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
+made=$out/made
+mkdir "$made"
+if [ -f "$case_dir/gen" ]; then
+  (cd "$made" && bash "$case_dir/gen") || { echo "--- $case_dir/gen failed"; exit 2; }
+  for f in stdin stdout stderr; do
+    if [ -f "$made/$f" ] && [ -f "$case_dir/$f" ]; then
+      echo "--- $case_dir holds $f and its gen makes it too"; exit 2
+    fi
+  done
+fi
+# case_file NAME: the case's file NAME, as gen made it or the folder holds it;
+# /dev/null where there is none.
+case_file() {
+  if [ -f "$made/$1" ]; then echo "$made/$1"
+  elif [ -f "$case_dir/$1" ]; then echo "$case_dir/$1"
+  else echo /dev/null
+  fi
+}
+input=$(case_file stdin)
 (exec -a "$argv0" "$bin" "${args[@]}") <"$input" >"$out/stdout" 2>"$out/stderr"
 status=$?
 
 fail=0
 for stream in stdout stderr; do
-  expected=$case_dir/$stream
-  [ -f "$expected" ] || expected=/dev/null
+  expected=$(case_file "$stream")
   if ! cmp -s "$expected" "$out/$stream"; then
     echo "--- $stream differs (expected vs actual):"
     diff <(od -c "$expected") <(od -c "$out/$stream") | head -40
