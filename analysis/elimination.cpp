@@ -653,16 +653,23 @@ bool envelope_table::alloc(int n, const std::vector<int> &lo, const std::vector<
             while (C_[k] < r) k++;
             Lo_[r] = k;
         }
-        std::size_t total = 0;
-        for (int r = 0; r < n; r++) total += std::size_t(R_[r] - Lo_[r] + 1);
+        // Row r starts at an offset congruent to Lo(r) modulo 16, so that the
+        // same column of every row lies at the same place in a cache line (the
+        // mapping starts on a page): whole tiles then take aligned loads.
+        std::vector<std::size_t> off(n);
+        std::size_t total = 0, inside = 0;
+        for (int r = 0; r < n; r++) {
+            total += std::size_t(Lo_[r] - int(total % 16) + 16) % 16;
+            off[r] = total;
+            total += std::size_t(R_[r] - Lo_[r] + 1);
+            inside += std::size_t(R_[r] - Lo_[r] + 1);
+        }
         // The memory is had before the solve starts.
         if (!data_.alloc(total)) throw std::bad_alloc();
         row_.resize(n);
-        for (std::size_t r = 0, off = 0; r < std::size_t(n); r++) {
-            row_[r] = data_.data() + off;
-            off += std::size_t(R_[r] - Lo_[r] + 1);
-        }
-        b_ = n > 0 ? panel_width(double(total) / n) : 32;
+        for (int r = 0; r < n; r++) row_[r] = data_.data() + off[r];
+        stored_ = inside;
+        b_ = n > 0 ? panel_width(double(inside) / n) : 32;
         size_work(work_, n, b_);
     } catch (const std::bad_alloc &) {
         release();
@@ -677,6 +684,7 @@ void envelope_table::release() {
     for (auto *v : {&R_, &C_, &Lo_}) std::vector<int>().swap(*v);
     data_.release();
     std::vector<float *>().swap(row_);
+    stored_ = 0;
     work_ = elimination_work();
 }
 

@@ -46,9 +46,9 @@ class envelope_table {
     void release();
 
     int size() const { return n_; }
-    /// Number of values stored.
-    std::size_t stored() const { return data_.size(); }
-    /// Bytes of memory that the stored values take, in whole pages.
+    /// Number of values stored: the envelope.
+    std::size_t stored() const { return stored_; }
+    /// Bytes of memory that the rows take, in whole pages.
     std::size_t mapped() const { return data_.mapped(); }
     int first(int r) const { return Lo_[r]; }
     int last(int r) const { return R_[r]; }
@@ -66,7 +66,8 @@ class envelope_table {
     std::vector<int> R_;  // R(k): last column that row k may hold non-zero at step k
     std::vector<int> C_;  // C(k): last row that column k may hold non-zero at step k
     std::vector<int> Lo_; // Lo(r): first step whose factor in row r may be non-zero
-    page_block data_;
+    page_block data_;          // the rows, each a little apart for alignment
+    std::size_t stored_ = 0;   // values within the rows
     std::vector<float *> row_; // row_[r]: entry (r, Lo(r))
     int b_ = 0;                // panel width
     elimination_work work_;    // had with the table, so that the solve asks for no memory

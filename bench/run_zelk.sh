@@ -21,17 +21,21 @@ run() { # name, zelk options, generator arguments...
     "$gen" "$@" > "$work/in.txt"
     local status=0
     # shellcheck disable=SC2086
-    /usr/bin/time -v "$zelk" $opts < "$work/in.txt" > "$work/out.txt" 2> "$work/time.txt" || status=$?
+    /usr/bin/time -v "$zelk" $opts < "$work/in.txt" > /dev/null 2> "$work/time.txt" || status=$?
     local wall rss same=""
     wall=$(grep 'Elapsed (wall clock)' "$work/time.txt" | sed 's/.*: //')
     rss=$(grep 'Maximum resident set size' "$work/time.txt" | sed 's/.*: //')
     if [ -n "$ref" ]; then
+        # Untimed: both outputs compared as they are written.
         # shellcheck disable=SC2086
-        if "$work/ref/zelk" $opts < "$work/in.txt" > "$work/ref.txt" 2> "$work/ref_err.txt"; then
-            cmp -s "$work/out.txt" "$work/ref.txt" && same="  output: same" || same="  output: DIFFERS"
+        if "$work/ref/zelk" $opts < "$work/in.txt" 2> "$work/ref_err.txt" > "$work/ref.out"; then
+            # shellcheck disable=SC2086
+            "$zelk" $opts < "$work/in.txt" 2> /dev/null | cmp -s - "$work/ref.out" &&
+                same="  output: same" || same="  output: DIFFERS"
         else
             same="  reference: $(tail -n 1 "$work/ref_err.txt")"
         fi
+        rm -f "$work/ref.out"
     fi
     printf '%-36s wall %8s  peak RSS %8s KiB  status %d%s\n' "$name" "$wall" "$rss" "$status" "$same"
 }
