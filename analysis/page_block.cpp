@@ -6,6 +6,21 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
+
+bool can_back(std::size_t bytes) {
+    // Beyond what is available, populating would have the kernel's
+    // out-of-memory killer end a process instead of failing the call.
+    FILE *f = std::fopen("/proc/meminfo", "r");
+    if (!f) return true;
+    char line[128];
+    unsigned long long kib = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, f))
+        found = std::sscanf(line, "MemAvailable: %llu kB", &kib) == 1;
+    std::fclose(f);
+    return !found || bytes / 1024 <= kib;
+}
 
 bool make_resident(void *p, std::size_t bytes) {
     if (bytes == 0) return true;
@@ -32,6 +47,7 @@ bool page_block::alloc(std::size_t n) {
     const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
     if (n > (SIZE_MAX - page) / sizeof(float)) return false;
     const std::size_t bytes = (n * sizeof(float) + page - 1) / page * page;
+    if (!can_back(bytes)) return false;
     void *m = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (m == MAP_FAILED) return false;
     if (!make_resident(m, bytes)) {

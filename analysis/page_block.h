@@ -5,6 +5,11 @@
 
 #include <cstddef>
 
+/// Says whether `bytes` more bytes can be had without the kernel swapping or
+/// killing a process for them: at most the memory it reports available (true
+/// when it reports nothing).
+bool can_back(std::size_t bytes);
+
 /// Makes the pages of the `bytes` bytes at p resident, writable, with their
 /// contents kept. Returns false when they cannot be backed.
 bool make_resident(void *p, std::size_t bytes);
@@ -19,7 +24,7 @@ class page_block {
     ~page_block() { release(); }
 
     /// Maps n zero-filled values and makes every page resident. Returns
-    /// false, holding nothing, when the memory cannot be had. n = 0 holds no
+    /// false, holding nothing, when the memory cannot be had or backed. n = 0 holds no
     /// mapping and succeeds.
     bool alloc(std::size_t n);
     /// Releases the mapping, if any.

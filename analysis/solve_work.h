@@ -28,6 +28,7 @@ class owned_matrix {
         K_ = Kalloc(rows, cols);
         if (!K_) fin(programa, "out of memory");
         rows_ = rows;
+        if (!can_back(sizeof(float) * std::size_t(rows) * std::size_t(cols))) fin(programa, "out of memory");
         for (int i = 0; i < rows; i++)
             if (!make_resident(K_[i], sizeof(float) * std::size_t(cols))) fin(programa, "out of memory");
     }

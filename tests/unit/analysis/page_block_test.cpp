@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -53,6 +54,31 @@ TEST(PageBlock, ReleaseUnmapsAndTooLargeFails) {
     unsigned char v[4];
     EXPECT_EQ(mincore(p, bytes, v), -1); // no longer mapped
     EXPECT_FALSE(b.alloc(SIZE_MAX / 2));
+    EXPECT_EQ(b.data(), nullptr);
+}
+
+// What the kernel reports available, in bytes; 0 when it reports nothing.
+std::size_t available() {
+    std::size_t kib = 0;
+    if (FILE *f = std::fopen("/proc/meminfo", "r")) {
+        char line[128];
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "MemAvailable: %zu kB", &kib) == 1) break;
+        std::fclose(f);
+    }
+    return kib * 1024;
+}
+
+TEST(PageBlock, MoreThanTheKernelCanBackIsRefusedBeforeMapping) {
+    const std::size_t avail = available();
+    if (avail == 0) GTEST_SKIP() << "the kernel reports no available memory";
+    EXPECT_TRUE(can_back(std::size_t(1) << 20));
+    // Within the address space and, on most machines, within what a mapping
+    // may reserve, but more than the memory at hand.
+    const std::size_t over = avail + (std::size_t(256) << 20);
+    EXPECT_FALSE(can_back(over));
+    page_block b;
+    EXPECT_FALSE(b.alloc(over / sizeof(float)));
     EXPECT_EQ(b.data(), nullptr);
 }
 
