@@ -63,9 +63,9 @@ class envelope_table {
   private:
     friend int gauss_solve(envelope_table &, float *, pivot_printer, void *);
     int n_ = 0;
-    std::vector<int> R_;  // R(k): last column that row k may hold non-zero at step k
-    std::vector<int> C_;  // C(k): last row that column k may hold non-zero at step k
-    std::vector<int> Lo_; // Lo(r): first step whose factor in row r may be non-zero
+    std::vector<int> R_;       // R(k): last column that row k may hold non-zero at step k
+    std::vector<int> C_;       // C(k): last row that column k may hold non-zero at step k
+    std::vector<int> Lo_;      // Lo(r): first step whose factor in row r may be non-zero
     page_block data_;          // the rows, each a little apart for alignment
     std::size_t stored_ = 0;   // values within the rows
     std::vector<float *> row_; // row_[r]: entry (r, Lo(r))

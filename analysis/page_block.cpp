@@ -37,7 +37,8 @@ bool make_resident(void *p, std::size_t bytes) {
     auto *c = static_cast<volatile char *>(p);
     const std::uintptr_t base = reinterpret_cast<std::uintptr_t>(p);
     // The first byte of the range, then the first of every later page in it.
-    for (std::uintptr_t at = base; at < to; at = (at & ~(page - 1)) + page) c[at - base] = c[at - base];
+    for (std::uintptr_t at = base; at < to; at = (at & ~(page - 1)) + page)
+        c[at - base] = c[at - base];
     return true;
 }
 

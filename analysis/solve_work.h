@@ -25,12 +25,14 @@ class owned_matrix {
     /// ends the run with "out of memory" when it cannot be had.
     void alloc(int rows, int cols) {
         reset();
+        const std::size_t bytes = sizeof(float) * std::size_t(rows) * std::size_t(cols);
+        if (rows > 0 && cols > 0 && !can_back(bytes)) fin(programa, "out of memory");
         K_ = Kalloc(rows, cols);
         if (!K_) fin(programa, "out of memory");
         rows_ = rows;
-        if (!can_back(sizeof(float) * std::size_t(rows) * std::size_t(cols))) fin(programa, "out of memory");
         for (int i = 0; i < rows; i++)
-            if (!make_resident(K_[i], sizeof(float) * std::size_t(cols))) fin(programa, "out of memory");
+            if (!make_resident(K_[i], sizeof(float) * std::size_t(cols)))
+                fin(programa, "out of memory");
     }
     /// Releases the table, if any.
     void reset() {

@@ -1,4 +1,4 @@
-// The plain solve: numbering, assembly of the dense stiffness system, loads,
+// The plain solve: numbering, assembly of the stiffness system, loads,
 // elimination, strains, exertions, stress volumes, reactions, displacements.
 #include <algorithm>
 #include <cmath>
@@ -39,7 +39,8 @@ void alloc_stiffness(envelope_table &K) {
     } catch (const std::bad_alloc &) {
         fin(programa, "out of memory");
     }
-    for (int r = 0; r < ni; r++) lo[r] = hi[r] = r;
+    for (int r = 0; r < ni; r++)
+        lo[r] = hi[r] = r;
     for (int b = 0; b < nb; b++) {
         int eq[4], m = 0;
         for (int e = 0; e < 2; e++)

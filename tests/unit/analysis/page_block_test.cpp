@@ -21,7 +21,8 @@ std::size_t resident(const void *p, std::size_t bytes) {
     std::vector<unsigned char> vec((bytes + page - 1) / page);
     EXPECT_EQ(mincore(const_cast<void *>(p), bytes, vec.data()), 0);
     std::size_t n = 0;
-    for (unsigned char v : vec) n += v & 1;
+    for (unsigned char v : vec)
+        n += v & 1;
     return n;
 }
 
@@ -36,7 +37,8 @@ TEST(PageBlock, ZeroFilledAndWhollyResidentWhenHad) {
         EXPECT_GE(b.mapped(), n * sizeof(float));
         EXPECT_LT(b.mapped(), n * sizeof(float) + page);
         EXPECT_EQ(resident(b.data(), b.mapped()), b.mapped() / page);
-        for (std::size_t i = 0; i < n; i += 997) EXPECT_EQ(std::memcmp(&b.data()[i], "\0\0\0\0", 4), 0);
+        for (std::size_t i = 0; i < n; i += 997)
+            EXPECT_EQ(std::memcmp(&b.data()[i], "\0\0\0\0", 4), 0);
     }
     page_block empty;
     EXPECT_TRUE(empty.alloc(0));

@@ -25,7 +25,8 @@ SioRun run_zelk(const std::string &input, std::vector<std::string> words) {
     return sio_run(input, [&] {
         zelk_reset();
         std::vector<char *> argv;
-        for (auto &w : words) argv.push_back(w.data());
+        for (auto &w : words)
+            argv.push_back(w.data());
         argv.push_back(nullptr);
         zelk_main(int(words.size()), argv.data());
     });
@@ -47,7 +48,8 @@ std::string grid_text(const Grid &g) {
     std::iota(number.begin(), number.end(), 1);
     if (g.shuffled) std::shuffle(number.begin(), number.end(), std::mt19937(5));
     std::vector<int> at(nn); // at[number - 1]: grid position
-    for (int p = 0; p < nn; p++) at[number[p] - 1] = p;
+    for (int p = 0; p < nn; p++)
+        at[number[p] - 1] = p;
     auto id = [&](int r, int c) { return number[r * g.cols + c]; };
     std::string t = "C\n";
     char line[96];
@@ -75,7 +77,8 @@ std::string grid_text(const Grid &g) {
     std::snprintf(line, sizeof line, " %d 1 0.001\nQ\n", id(g.rows - 1, 0));
     t += line;
     for (int c = 0; c < g.cols; c++) {
-        std::snprintf(line, sizeof line, " %d 2 -1\n %d 1 0.5\n", id(g.rows - 1, c), id(g.rows - 1, c));
+        std::snprintf(line, sizeof line, " %d 2 -1\n %d 1 0.5\n", id(g.rows - 1, c),
+                      id(g.rows - 1, c));
         t += line;
     }
     return t;
@@ -106,7 +109,10 @@ TEST(StiffnessEnvelope, FollowsTheNumberingAndGivesTheFullTablesBytes) {
         {"tall grid numbered across its width", {30, 6}, {"zelk", "-q"}, true},
         {"shuffled numbering", {6, 30, true}, {"zelk"}, false},
         {"strict sizing, row by row", {6, 30, false, "1000", "-100"}, {"zelk", "-c", "4"}, true},
-        {"strict sizing, shuffled, debug", {5, 12, true, "1000", "-100"}, {"zelk", "-d", "-c", "3"}, false},
+        {"strict sizing, shuffled, debug",
+         {5, 12, true, "1000", "-100"},
+         {"zelk", "-d", "-c", "3"},
+         false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
