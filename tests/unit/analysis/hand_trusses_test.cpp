@@ -11,6 +11,7 @@
 
 #include "analysis.h"
 #include "sio_capture.h"
+#include "zelk_run.h"
 
 namespace {
 
@@ -23,18 +24,6 @@ struct Results {
     std::vector<double> forces;
     std::vector<Reaction> reactions;
 };
-
-// Runs zelk_main on `input` with the given words (the first is the name).
-SioRun run_zelk(const std::string &input, std::vector<std::string> words) {
-    return sio_run(input, [&] {
-        zelk_reset();
-        std::vector<char *> argv;
-        for (auto &w : words)
-            argv.push_back(w.data());
-        argv.push_back(nullptr);
-        zelk_main(int(words.size()), argv.data());
-    });
-}
 
 // Reads the rows of the last N list and the last R list of a result text.
 Results parse(const std::string &out) {

@@ -9,18 +9,13 @@
 
 #include "analysis.h"
 #include "sio_capture.h"
+#include "zelk_run.h"
 
 namespace {
 
-SioRun run_zelk(const std::string &input, std::vector<std::string> words) {
-    SioRun run = sio_run(input, [&] {
-        zelk_reset();
-        std::vector<char *> argv;
-        for (auto &w : words)
-            argv.push_back(w.data());
-        argv.push_back(nullptr);
-        zelk_main(int(words.size()), argv.data());
-    });
+// A zelk run with every "-nan" read as "nan".
+SioRun run_zelk_nan(const std::string &input, std::vector<std::string> words) {
+    SioRun run = run_zelk(input, std::move(words));
     for (std::size_t at; (at = run.out.find("-nan")) != std::string::npos;)
         run.out.erase(at, 1);
     for (std::size_t at; (at = run.out.find("\t nan")) != std::string::npos;)
@@ -36,7 +31,7 @@ std::string results(const SioRun &run) {
 
 TEST(NanResults, NanPivotsDoNotStopTheSolveAndNoConstraintLeavesRBare) {
     // No constraint at all (an empty V list) and a modulus that is not a number.
-    SioRun run = run_zelk("C 0 0 4 0\nB 1 2 1\nS 1 1\nM -nan\nV\nQ 2 1 5\n", {"zelk"});
+    SioRun run = run_zelk_nan("C 0 0 4 0\nB 1 2 1\nS 1 1\nM -nan\nV\nQ 2 1 5\n", {"zelk"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(results(run), "\n# zelk RESULTS\n"
                             "\n# 4 equations\n"
@@ -64,7 +59,7 @@ std::string triangle(const char *section) {
 TEST(NanResults, ZeroSectionValueGivesInfiniteAreasThatCountAsConverged) {
     // Allowable stress -0: every new area is -inf, which lies below 2^-23, so
     // cycle 1 is final and prints its (undefined) results.
-    SioRun run = run_zelk(triangle("0"), {"zelk"});
+    SioRun run = run_zelk_nan(triangle("0"), {"zelk"});
     EXPECT_EQ(run.status, 0);
     std::string r = results(run);
     const std::string final_cycle = "# Strict selection of cross-sections: cicle 1\n"
@@ -90,7 +85,7 @@ TEST(NanResults, ZeroSectionValueGivesInfiniteAreasThatCountAsConverged) {
 
 TEST(NanResults, NegativeZeroSectionValueSizesStrictlyAndNeverConverges) {
     // -0 counts as 0 for the switch; the allowable stress +0 gives +inf areas.
-    SioRun run = run_zelk(triangle("-0"), {"zelk", "-c", "2"});
+    SioRun run = run_zelk_nan(triangle("-0"), {"zelk", "-c", "2"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "\n# Warning: strict sizing of cross-sections\n");
     const std::string tail = "# Strict selection of cross-sections: cicle 1\n"

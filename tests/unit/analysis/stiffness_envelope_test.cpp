@@ -17,20 +17,10 @@
 
 #include "analysis.h"
 #include "sio_capture.h"
+#include "zelk_run.h"
 #include "solve_work.h"
 
 namespace {
-
-SioRun run_zelk(const std::string &input, std::vector<std::string> words) {
-    return sio_run(input, [&] {
-        zelk_reset();
-        std::vector<char *> argv;
-        for (auto &w : words)
-            argv.push_back(w.data());
-        argv.push_back(nullptr);
-        zelk_main(int(words.size()), argv.data());
-    });
-}
 
 // A grid truss of rows x cols nodes, braced in both diagonals, nodes numbered
 // row by row or in a shuffled order; the bottom row is held, node 1 of the
