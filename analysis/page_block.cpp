@@ -10,7 +10,9 @@
 
 bool can_back(std::size_t bytes) {
     // Beyond what is available, populating would have the kernel's
-    // out-of-memory killer end a process instead of failing the call.
+    // out-of-memory killer end a process instead of failing the call. Small
+    // requests are not worth the reading.
+    if (bytes < (std::size_t(16) << 20)) return true;
     FILE *f = std::fopen("/proc/meminfo", "r");
     if (!f) return true;
     char line[128];

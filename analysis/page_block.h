@@ -7,7 +7,7 @@
 
 /// Says whether `bytes` more bytes can be had without the kernel swapping or
 /// killing a process for them: at most the memory it reports available (true
-/// when it reports nothing).
+/// when it reports nothing, and for requests under 16 MiB).
 bool can_back(std::size_t bytes);
 
 /// Makes the pages of the `bytes` bytes at p resident, writable, with their
