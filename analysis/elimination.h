@@ -48,8 +48,6 @@ class envelope_table {
     int size() const { return n_; }
     /// Number of values stored: the envelope.
     std::size_t stored() const { return stored_; }
-    /// Bytes of memory that the rows take, in whole pages.
-    std::size_t mapped() const { return data_.mapped(); }
     int first(int r) const { return Lo_[r]; }
     int last(int r) const { return R_[r]; }
     /// Entry (r, c), 0-based, with first(r) <= c <= last(r).
