@@ -21,6 +21,10 @@
 //     otherwise the caller solves the full table.
 // The solution needs only U, the pivots and the L factors as they stand at
 // their step, so the lower rows are never divided: nothing reads them after.
+// Where a product meets two NaNs, the processor returns the NaN of its first
+// source operand, and the compiler takes a product's operands in either
+// order. Over the full table, which infinities and NaNs reach, every product
+// is therefore made with its operands in the loops' order, NaN signs and all.
 #include "elimination.h"
 
 #include <algorithm>
@@ -46,7 +50,41 @@ inline std::uint32_t bits(float x) {
 
 inline bool finite(float x) { return (bits(x) & exp_mask) != exp_mask; }
 
-// The loops as written; used when the work arrays of a full table cannot be had.
+constexpr std::uint32_t quiet_bit = 0x00400000u;
+
+// x * y with the operands in the order the loops write them. Where both are
+// NaN the processor returns its first source operand's NaN, quieted, and the
+// compiler may take either operand first: this takes x's. Every other product
+// is the same either way round (one NaN passes through, an invalid product
+// gives the default NaN).
+inline float mul_first(float x, float y) {
+    const float p = x * y;
+    if (x != x && y != y) {
+        const std::uint32_t u = bits(x) | quiet_bit;
+        float q;
+        std::memcpy(&q, &u, sizeof q);
+        return q;
+    }
+    return p;
+}
+
+// How the elimination's products take their operands: as the compiler likes
+// (FREE), or in the loops' order (ORDERED); ORDERED_AVX is ORDERED in AVX
+// code, where one instruction fixes the order of a vector product. Only the
+// full table needs the order: over the envelope every factor is finite, so no
+// product there meets two NaNs.
+enum product_order { FREE = 0, ORDERED = 1, ORDERED_AVX = 2 };
+
+// x * y, in the loops' order unless O is FREE.
+template <int O> inline float mul(float x, float y) {
+    if constexpr (O != FREE)
+        return mul_first(x, y);
+    else
+        return x * y;
+}
+
+// The loops as written, each product in its written order: the reference, and
+// the way out when the work arrays of a full table cannot be had.
 int plain(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
     for (int k = 0; k < ni - 1; k++) {
         float p = K[k][k];
@@ -58,8 +96,8 @@ int plain(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
         for (int r = k + 1; r < ni; r++) {
             float *rr = K[r];
             float f = rr[k];
-            for (int c = k + 1; c < ni; c++) rr[c] = rr[c] - rk[c] * f;
-            a[r] = a[r] - a[k] * f;
+            for (int c = k + 1; c < ni; c++) rr[c] = rr[c] - mul_first(rk[c], f);
+            a[r] = a[r] - mul_first(a[k], f);
         }
     }
     float p = K[ni - 1][ni - 1];
@@ -67,7 +105,7 @@ int plain(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
     if (p == 0.0f) return SOLVE_ZERO_PIVOT;
     a[ni - 1] = a[ni - 1] / p;
     for (int k = ni - 2; k >= 0; k--) {
-        for (int c = k + 1; c < ni; c++) a[k] = a[k] - K[k][c] * a[c];
+        for (int c = k + 1; c < ni; c++) a[k] = a[k] - mul_first(K[k][c], a[c]);
         a[k] = a[k] / K[k][k];
     }
     return SOLVE_OK;
@@ -116,10 +154,51 @@ struct Solve {
 };
 
 #define ZK_INLINE inline __attribute__((always_inline))
+// A lambda inlined into its caller, so that it runs with the caller's target
+// (a lambda of its own would be compiled without AVX2).
+#define ZK_INLINE_LAMBDA __attribute__((always_inline))
+
+typedef float v8 __attribute__((vector_size(32)));
+typedef int v8i __attribute__((vector_size(32)));
+
+// p = x * y, eight products, each in the loops' order unless O is FREE.
+template <int O> ZK_INLINE void mul_to(v8 &p, const v8 &x, const v8 &y) {
+    if constexpr (O == ORDERED_AVX) {
+        // x is the first source operand, whose NaN the processor returns.
+        asm("vmulps %2, %1, %0" : "=x"(p) : "x"(x), "xm"(y));
+    } else {
+        p = x * y;
+        if constexpr (O == ORDERED) {
+            const v8i both = (x != x) & (y != y);
+            const v8 qx = (v8)((v8i)x | int(quiet_bit));
+            p = both ? qx : p;
+        }
+    }
+}
+
+// acc = acc - x * y, the product as mul_to gives it.
+template <int O> ZK_INLINE void sub_mul(v8 &acc, const v8 &x, const v8 &y) {
+    v8 p;
+    mul_to<O>(p, x, y);
+    acc = acc - p;
+}
 
 // y[i] = y[i] - x[i] * f, i = 0 .. n-1.
+template <int O>
 ZK_INLINE void axpy(float *__restrict y, const float *__restrict x, float f, int n) {
-    for (int i = 0; i < n; i++) y[i] = y[i] - x[i] * f;
+    int i = 0;
+    if constexpr (O == ORDERED_AVX) {
+        // By vectors, whose products the compiler would not keep in order.
+        const v8 fb = {f, f, f, f, f, f, f, f};
+        for (; i + 8 <= n; i += 8) {
+            v8 xv, yv;
+            std::memcpy(&xv, x + i, sizeof(v8));
+            std::memcpy(&yv, y + i, sizeof(v8));
+            sub_mul<O>(yv, xv, fb);
+            std::memcpy(y + i, &yv, sizeof(v8));
+        }
+    }
+    for (; i < n; i++) y[i] = y[i] - mul<O>(x[i], f);
 }
 
 // y[i] = y[i] / p, i = 0 .. n-1.
@@ -130,10 +209,10 @@ ZK_INLINE void divide(float *y, float p, int n) {
 // Row k of the panel [k0, k1): the updates of the panel's earlier steps over
 // the panel's columns, then the pivot, then the division of the row's panel
 // columns. Returns the pivot.
-ZK_INLINE float panel_row_body(Solve &s, int k, int k0, int k1) {
+template <int O> ZK_INLINE float panel_row_body(Solve &s, int k, int k0, int k1) {
     for (int j = std::max(k0, s.Lo[k]); j < k; j++) {
         int ce = std::min(s.R[j], k1 - 1);
-        axpy(s.at(k, j + 1), s.at(j, j + 1), *s.at(k, j), ce - j);
+        axpy<O>(s.at(k, j + 1), s.at(j, j + 1), *s.at(k, j), ce - j);
     }
     float *pk = s.at(k, k);
     float p = *pk;
@@ -146,11 +225,11 @@ ZK_INLINE float panel_row_body(Solve &s, int k, int k0, int k1) {
 
 // The panel's rows over columns c0 .. c1 beyond the panel: the updates of the
 // panel's earlier steps, then the division by each row's pivot.
-ZK_INLINE void panel_right_body(Solve &s, int k0, int k1, int c0, int c1) {
+template <int O> ZK_INLINE void panel_right_body(Solve &s, int k0, int k1, int c0, int c1) {
     for (int k = k0; k < k1; k++) {
         for (int j = std::max(k0, s.Lo[k]); j < k; j++) {
             int ce = std::min(s.R[j], c1);
-            if (ce >= c0) axpy(s.at(k, c0), s.at(j, c0), *s.at(k, j), ce - c0 + 1);
+            if (ce >= c0) axpy<O>(s.at(k, c0), s.at(j, c0), *s.at(k, j), ce - c0 + 1);
         }
         int ce = std::min(s.R[k], c1);
         if (ce >= c0) divide(s.at(k, c0), s.w.piv[k], ce - c0 + 1);
@@ -158,15 +237,13 @@ ZK_INLINE void panel_right_body(Solve &s, int k0, int k1, int c0, int c1) {
 }
 
 // Rows r0 .. r1 below the panel, over the panel's columns: the L factors.
-ZK_INLINE void panel_below_body(Solve &s, int k0, int k1, int r0, int r1) {
+template <int O> ZK_INLINE void panel_below_body(Solve &s, int k0, int k1, int r0, int r1) {
     for (int r = r0; r <= r1; r++)
         for (int j = std::max(k0, s.Lo[r]); j < k1; j++) {
             int ce = std::min(s.R[j], k1 - 1);
-            axpy(s.at(r, j + 1), s.at(j, j + 1), *s.at(r, j), ce - j);
+            axpy<O>(s.at(r, j + 1), s.at(j, j + 1), *s.at(r, j), ce - j);
         }
 }
-
-typedef float v8 __attribute__((vector_size(32)));
 
 // An MR x NR tile held in registers: loaded from and stored to the rows c[i].
 ZK_INLINE void load_tile(v8 (&acc)[MR][2], float *const *c) {
@@ -187,6 +264,7 @@ ZK_INLINE void store_tile(const v8 (&acc)[MR][2], float *const *c) {
 
 // acc(i, l) = acc(i, l) - B(j, l) * A(i, j) for j = 0 .. kc-1 in order;
 // A packed MR per step, B NR per step.
+template <int O>
 ZK_INLINE void apply_steps(v8 (&acc)[MR][2], int kc, const float *A, const float *B) {
     for (int j = 0; j < kc; j++) {
         v8 b0, b1;
@@ -196,22 +274,20 @@ ZK_INLINE void apply_steps(v8 (&acc)[MR][2], int kc, const float *A, const float
         for (int i = 0; i < MR; i++) {
             float f = A[MR * j + i];
             v8 fb = {f, f, f, f, f, f, f, f};
-            acc[i][0] = acc[i][0] - b0 * fb;
-            acc[i][1] = acc[i][1] - b1 * fb;
+            sub_mul<O>(acc[i][0], b0, fb);
+            sub_mul<O>(acc[i][1], b1, fb);
         }
     }
 }
 
 // C(i, l) = C(i, l) - B(j, l) * A(i, j) for j = 0 .. kc-1 in order, on an
 // MR x NR tile whose rows start at c[i]; A packed MR per step, B NR per step.
-ZK_INLINE void tile(int kc, const float *A, const float *B, float *const *c) {
+template <int O> ZK_INLINE void tile(int kc, const float *A, const float *B, float *const *c) {
     v8 acc[MR][2];
     load_tile(acc, c);
-    apply_steps(acc, kc, A, B);
+    apply_steps<O>(acc, kc, A, B);
     store_tile(acc, c);
 }
-
-typedef int v8i __attribute__((vector_size(32)));
 
 // The rows below the panel on one block of 16 panel columns starting at cb:
 // each element C(i, l) first takes the terms of the panel's steps left of the
@@ -220,10 +296,10 @@ typedef int v8i __attribute__((vector_size(32)));
 // then those of the block's own steps, kc + jj for jj = 0 .. 15, each on the
 // columns right of its own (T = P + NR * kc: the block's U rows). The block's
 // finished L factors are appended to A (A + MR * kc), for the blocks to come.
-ZK_INLINE void tile_lower(int kc, float *A, const float *P, float *const *c) {
+template <int O> ZK_INLINE void tile_lower(int kc, float *A, const float *P, float *const *c) {
     v8 acc[MR][2];
     load_tile(acc, c);
-    apply_steps(acc, kc, A, P);
+    apply_steps<O>(acc, kc, A, P);
     const v8i lane0 = {0, 1, 2, 3, 4, 5, 6, 7};
     const v8i lane1 = {8, 9, 10, 11, 12, 13, 14, 15};
     float *Aout = A + MR * kc;
@@ -242,9 +318,17 @@ ZK_INLINE void tile_lower(int kc, float *A, const float *P, float *const *c) {
             v8 fb = {f, f, f, f, f, f, f, f};
             // Only the lanes right of the step change: a blend, not a
             // multiply by zero, which could alter a -0 or meet an inf.
-            if (jj < 7) acc[i][0] = m0 ? acc[i][0] - t0 * fb : acc[i][0];
-            if (jj < 8) acc[i][1] = acc[i][1] - t1 * fb;
-            else if (jj < 15) acc[i][1] = m1 ? acc[i][1] - t1 * fb : acc[i][1];
+            v8 p;
+            if (jj < 7) {
+                mul_to<O>(p, t0, fb);
+                acc[i][0] = m0 ? acc[i][0] - p : acc[i][0];
+            }
+            if (jj < 8) {
+                sub_mul<O>(acc[i][1], t1, fb);
+            } else if (jj < 15) {
+                mul_to<O>(p, t1, fb);
+                acc[i][1] = m1 ? acc[i][1] - p : acc[i][1];
+            }
         }
     }
     store_tile(acc, c);
@@ -256,11 +340,12 @@ ZK_INLINE void tile_lower(int kc, float *A, const float *P, float *const *c) {
 // step), then those of the group's own earlier rows (G[MR * i + jj]: the L
 // factor of row i at the group's row jj), then the division by its row's
 // pivot. The finished rows are also appended to B (B + NR * kc).
+template <int O>
 ZK_INLINE void tile_upper(int kc, const float *A, float *B, const float *G, const float *piv,
                           float *const *c) {
     v8 acc[MR][2];
     load_tile(acc, c);
-    apply_steps(acc, kc, A, B);
+    apply_steps<O>(acc, kc, A, B);
     float *Bout = B + NR * kc;
 #pragma GCC unroll 6
     for (int i = 0; i < MR; i++) {
@@ -268,8 +353,8 @@ ZK_INLINE void tile_upper(int kc, const float *A, float *B, const float *G, cons
         for (int jj = 0; jj < i; jj++) {
             float f = G[MR * i + jj];
             v8 fb = {f, f, f, f, f, f, f, f};
-            acc[i][0] = acc[i][0] - acc[jj][0] * fb;
-            acc[i][1] = acc[i][1] - acc[jj][1] * fb;
+            sub_mul<O>(acc[i][0], acc[jj][0], fb);
+            sub_mul<O>(acc[i][1], acc[jj][1], fb);
         }
         float p = piv[i];
         v8 pb = {p, p, p, p, p, p, p, p};
@@ -304,7 +389,7 @@ template <class F> ZK_INLINE void on_tile(float *const *rows, int h, int w, F &&
 
 // Rows r0 .. r1 below the panel over the panel's columns, by tiles; every
 // row's L factors must start at or before k0 and every panel row reach k1-1.
-ZK_INLINE void panel_below_tiled_body(Solve &s, int k0, int k1, int r0, int r1) {
+template <int O> ZK_INLINE void panel_below_tiled_body(Solve &s, int k0, int k1, int r0, int r1) {
     const int nb = (k1 - k0 + NR - 1) / NR;
     // P: block q holds the panel's rows 0 .. 16q+15 over the block's columns.
     float *P = s.w.Pp.data();
@@ -328,7 +413,7 @@ ZK_INLINE void panel_below_tiled_body(Solve &s, int k0, int k1, int r0, int r1) 
             float *rows[MR];
             for (int i = 0; i < MR; i++) rows[i] = s.at(rb + std::min(i, h - 1), cb);
             on_tile(rows, h, std::min(NR, k1 - cb),
-                    [&](float *const *c) { tile_lower(NR * q, A, P + off, c); });
+                    [&](float *const *c) ZK_INLINE_LAMBDA { tile_lower<O>(NR * q, A, P + off, c); });
             off += NR * NR * (q + 1);
         }
     }
@@ -336,7 +421,7 @@ ZK_INLINE void panel_below_tiled_body(Solve &s, int k0, int k1, int r0, int r1) 
 
 // The panel's rows over columns c0 .. c1 beyond it, by tiles; every row's L
 // factors must start at or before k0 and every panel row reach c1.
-ZK_INLINE void panel_right_tiled_body(Solve &s, int k0, int k1, int c0, int c1) {
+template <int O> ZK_INLINE void panel_right_tiled_body(Solve &s, int k0, int k1, int c0, int c1) {
     const int m = k1 - k0;
     const int ng = (m + MR - 1) / MR;
     // A: group g holds its rows' L factors over the panel's columns left of
@@ -370,8 +455,8 @@ ZK_INLINE void panel_right_tiled_body(Solve &s, int k0, int k1, int c0, int c1) 
                 }
             float *rows[MR];
             for (int i = 0; i < MR; i++) rows[i] = s.at(kb + std::min(i, h - 1), cb);
-            on_tile(rows, h, w, [&](float *const *c) {
-                tile_upper(MR * g, A + off, B, G + MR * MR * g, G + MR * MR * ng + MR * g, c);
+            on_tile(rows, h, w, [&](float *const *c) ZK_INLINE_LAMBDA {
+                tile_upper<O>(MR * g, A + off, B, G + MR * MR * g, G + MR * MR * ng + MR * g, c);
             });
             off += MR * MR * g;
         }
@@ -382,7 +467,7 @@ ZK_INLINE void panel_right_tiled_body(Solve &s, int k0, int k1, int c0, int c1) 
 // K(r, c) = K(r, c) - K(j, c) * K(r, j) for j = k0 .. k1-1 in order. The rows
 // must hold the whole rectangle; the panel's rows and the rows' panel columns
 // are read as zeros outside their stored parts.
-ZK_INLINE void trailing_body(Solve &s, int k0, int k1, int r0, int r1, int c0, int c1) {
+template <int O> ZK_INLINE void trailing_body(Solve &s, int k0, int k1, int r0, int r1, int c0, int c1) {
     const int kc = k1 - k0;
     for (int jc = c0; jc <= c1; jc += NC) {
         const int nc = std::min(NC, c1 - jc + 1);
@@ -442,7 +527,7 @@ ZK_INLINE void trailing_body(Solve &s, int k0, int k1, int r0, int r1, int c0, i
                         }
                     float *rows[MR];
                     for (int i = 0; i < MR; i++) rows[i] = s.at(rb + std::min(i, h - 1), cb);
-                    on_tile(rows, h, w, [&](float *const *c) { tile(kc, at, bt, c); });
+                    on_tile(rows, h, w, [&](float *const *c) ZK_INLINE_LAMBDA { tile<O>(kc, at, bt, c); });
                 }
             }
         }
@@ -458,40 +543,47 @@ struct Kernels {
     void (*panel_below_tiled)(Solve &, int, int, int, int);
 };
 
-#define ZK_KERNELS(SUFFIX, ATTR)                                                                   \
+#define ZK_KERNELS(SUFFIX, ATTR, O)                                                                \
     ATTR float panel_row_##SUFFIX(Solve &s, int k, int k0, int k1) {                               \
-        return panel_row_body(s, k, k0, k1);                                                       \
+        return panel_row_body<O>(s, k, k0, k1);                                                    \
     }                                                                                              \
     ATTR void panel_right_##SUFFIX(Solve &s, int k0, int k1, int c0, int c1) {                     \
-        panel_right_body(s, k0, k1, c0, c1);                                                       \
+        panel_right_body<O>(s, k0, k1, c0, c1);                                                    \
     }                                                                                              \
     ATTR void panel_below_##SUFFIX(Solve &s, int k0, int k1, int r0, int r1) {                     \
-        panel_below_body(s, k0, k1, r0, r1);                                                       \
+        panel_below_body<O>(s, k0, k1, r0, r1);                                                    \
     }                                                                                              \
     ATTR void trailing_##SUFFIX(Solve &s, int k0, int k1, int r0, int r1, int c0, int c1) {        \
-        trailing_body(s, k0, k1, r0, r1, c0, c1);                                                  \
+        trailing_body<O>(s, k0, k1, r0, r1, c0, c1);                                               \
     }                                                                                              \
     ATTR void panel_right_tiled_##SUFFIX(Solve &s, int k0, int k1, int c0, int c1) {               \
-        panel_right_tiled_body(s, k0, k1, c0, c1);                                                 \
+        panel_right_tiled_body<O>(s, k0, k1, c0, c1);                                              \
     }                                                                                              \
     ATTR void panel_below_tiled_##SUFFIX(Solve &s, int k0, int k1, int r0, int r1) {               \
-        panel_below_tiled_body(s, k0, k1, r0, r1);                                                 \
+        panel_below_tiled_body<O>(s, k0, k1, r0, r1);                                              \
     }                                                                                              \
     const Kernels kernels_##SUFFIX = {panel_row_##SUFFIX,         panel_right_##SUFFIX,            \
                                       panel_below_##SUFFIX,       trailing_##SUFFIX,               \
                                       panel_right_tiled_##SUFFIX, panel_below_tiled_##SUFFIX};
 
 // AVX2 has separate multiply and subtract instructions, both rounded as the
-// scalar ones; fused multiply-add stays off (no "fma" target).
-ZK_KERNELS(avx2, __attribute__((target("avx2"))))
-ZK_KERNELS(base, )
+// scalar ones; fused multiply-add stays off (no "fma" target). The ordered
+// sets serve the full table, the others the envelope.
+ZK_KERNELS(avx2, __attribute__((target("avx2"))), FREE)
+ZK_KERNELS(base, , FREE)
+ZK_KERNELS(avx2_ordered, __attribute__((target("avx2"))), ORDERED_AVX)
+ZK_KERNELS(base_ordered, , ORDERED)
 
-const Kernels &kernels() {
-    static const Kernels &k = []() -> const Kernels & {
+// The kernels for this processor; with every product in the loops' order
+// when `ordered`.
+const Kernels &kernels(bool ordered) {
+    static const bool has_avx2 = [] {
         __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2") ? kernels_avx2 : kernels_base;
+        return __builtin_cpu_supports("avx2") != 0;
     }();
-    return k;
+    const bool avx2 = has_avx2 && !elimination_without_avx2;
+    if (ordered) return avx2 ? kernels_avx2_ordered : kernels_base_ordered;
+    return avx2 ? kernels_avx2 : kernels_base;
 }
 
 // True when u[0 .. n) holds -0, an infinity or a NaN.
@@ -554,7 +646,7 @@ bool factors_finite(const Solve &s, int upto) {
 
 // The substitutions after a complete factorisation; `a` holds the right-hand
 // side on entry and the solution on return.
-void substitute(const Solve &s, float *a) {
+template <int O> void substitute(const Solve &s, float *a) {
     const int ni = s.n;
     // Forward substitution: a(r) takes a(k) * L(r, k) for k = 1 .. r-1 in order,
     // then its division by the pivot. Before Lo[r] the factors are +0: those
@@ -576,17 +668,17 @@ void substitute(const Solve &s, float *a) {
                 x[i] = a[r + i];
                 const int l = s.Lo[r + i];
                 if (l > 0 && (bits(x[i]) == neg_zero || first_nonfinite < l))
-                    for (int k = 0; k < l; k++) x[i] = x[i] - a[k] * 0.0f;
+                    for (int k = 0; k < l; k++) x[i] = x[i] - mul<O>(a[k], 0.0f);
                 const float *row = s.at(r + i, l);
-                for (int k = l; k < common; k++) x[i] = x[i] - a[k] * row[k - l];
+                for (int k = l; k < common; k++) x[i] = x[i] - mul<O>(a[k], row[k - l]);
                 rows[i] = s.at(r + i, common);
             }
             for (int k = common; k < r; k++) {
                 const float ak = a[k];
-                for (int i = 0; i < FB; i++) x[i] = x[i] - ak * rows[i][k - common];
+                for (int i = 0; i < FB; i++) x[i] = x[i] - mul<O>(ak, rows[i][k - common]);
             }
             for (int i = 0; i < FB; i++) {
-                for (int k = r; k < r + i; k++) x[i] = x[i] - a[k] * rows[i][k - common];
+                for (int k = r; k < r + i; k++) x[i] = x[i] - mul<O>(a[k], rows[i][k - common]);
                 x[i] = x[i] / s.w.piv[r + i];
                 a[r + i] = x[i];
                 if (first_nonfinite == ni && !finite(x[i])) first_nonfinite = r + i;
@@ -598,8 +690,8 @@ void substitute(const Solve &s, float *a) {
         const float *row = s.at(r, l);
         float x = a[r];
         if (l > 0 && (bits(x) == neg_zero || first_nonfinite < l))
-            for (int k = 0; k < l; k++) x = x - a[k] * 0.0f;
-        for (int k = l; k < r; k++) x = x - a[k] * row[k - l];
+            for (int k = 0; k < l; k++) x = x - mul<O>(a[k], 0.0f);
+        for (int k = l; k < r; k++) x = x - mul<O>(a[k], row[k - l]);
         x = x / s.w.piv[r];
         a[r] = x;
         if (first_nonfinite == ni && !finite(x)) first_nonfinite = r;
@@ -613,10 +705,10 @@ void substitute(const Solve &s, float *a) {
         const float *row = s.at(k, k); // row[c - k]: U(k, c); row[0]: the divided diagonal
         float x = a[k];
         const int rk = s.R[k];
-        for (int c = k + 1; c <= rk; c++) x = x - row[c - k] * a[c];
+        for (int c = k + 1; c <= rk; c++) x = x - mul<O>(row[c - k], a[c]);
         if (rk < ni - 1 && (bits(x) == neg_zero || last_nonfinite > rk)) {
             const float z = 0.0f / s.w.piv[k];
-            for (int c = rk + 1; c < ni; c++) x = x - z * a[c];
+            for (int c = rk + 1; c < ni; c++) x = x - mul<O>(z, a[c]);
         }
         x = x / row[0];
         a[k] = x;
@@ -632,6 +724,8 @@ bool print_pivots(const Work &w, int n, int zero, pivot_printer print, void *ctx
 }
 
 } // namespace
+
+bool elimination_without_avx2 = false;
 
 bool envelope_table::alloc(int n, const std::vector<int> &lo, const std::vector<int> &hi) {
     release();
@@ -697,10 +791,10 @@ int gauss_solve(envelope_table &K, float *a, pivot_printer print, void *ctx) {
         if (has_special(K.row_[r], K.R_[r] - K.Lo_[r] + 1)) return SOLVE_NEEDS_FULL;
     Work &w = K.work_;
     Solve s{K.row_.data(), K.R_.data(), K.C_.data(), K.Lo_.data(), ni, K.b_, w};
-    const int zero = factor(s, kernels());
+    const int zero = factor(s, kernels(false));
     if (!factors_finite(s, zero < 0 ? ni : zero)) return SOLVE_NEEDS_FULL;
     if (print_pivots(w, ni, zero, print, ctx)) return SOLVE_ZERO_PIVOT;
-    substitute(s, a);
+    substitute<FREE>(s, a);
     return SOLVE_OK;
 }
 
@@ -717,8 +811,12 @@ int gauss_solve_full(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx
     }
     // Every row and column reaches the last: C is R.
     Solve s{K, R.data(), R.data(), Lo.data(), ni, 192, w};
-    const int zero = factor(s, kernels());
+    const int zero = factor(s, kernels(true));
     if (print_pivots(w, ni, zero, print, ctx)) return SOLVE_ZERO_PIVOT;
-    substitute(s, a);
+    substitute<ORDERED>(s, a);
     return SOLVE_OK;
+}
+
+int gauss_solve_plain(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
+    return ni <= 0 ? SOLVE_OK : plain(K, a, ni, print, ctx);
 }

@@ -12,6 +12,9 @@
 /// Prints the pivot line of equation k (1-based) with pivot p, before the pivot is tested.
 using pivot_printer = void (*)(int k, float p, void *ctx);
 
+/// IN, for tests: take the kernels for processors without AVX2 even where it is present.
+extern bool elimination_without_avx2;
+
 /// Results of the solves.
 enum solve_status {
     SOLVE_OK = 0,         // solved: `a` holds the solution
@@ -83,6 +86,12 @@ class envelope_table {
 int gauss_solve(envelope_table &K, float *a, pivot_printer print, void *ctx);
 
 /// The same solve over a full ni x ni table from Kalloc (every entry stored):
-/// SOLVE_OK or SOLVE_ZERO_PIVOT, with the same bits and pivot calls. K is left
-/// as working space.
+/// SOLVE_OK or SOLVE_ZERO_PIVOT, with the plain loops' bits and pivot calls
+/// whatever the table holds, the sign of every NaN included. K is left as
+/// working space.
 int gauss_solve_full(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx);
+
+/// The same solve by the plain loops as written, one entry at a time: the
+/// reference that the others match, and the way out when the work arrays of
+/// the full table cannot be had.
+int gauss_solve_plain(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx);

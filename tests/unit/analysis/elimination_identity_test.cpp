@@ -364,6 +364,90 @@ TEST(EliminationIdentity, NonFiniteValues) {
     }
 }
 
+// NaNs of both signs. Where a product meets two NaNs the processor returns its
+// first source operand's, and the compiler may put either operand first; the
+// solves take them in the loops' order: U(k, c) * L(r, k), a(k) * L(r, k),
+// U(k, c) * a(c). First each of those products on two equations, the bits
+// worked out by hand; then opposite NaNs planted where the panel rows, the
+// tiles beyond and below a panel and the trailing update meet them; then
+// random systems holding special values of every kind.
+void opposite_nans();
+
+TEST(EliminationIdentity, OppositeNaNsMeetInTheLoopsOrder) {
+    opposite_nans();
+    // The same with the kernels for processors without AVX2.
+    elimination_without_avx2 = true;
+    opposite_nans();
+    elimination_without_avx2 = false;
+}
+
+void opposite_nans() {
+    const float pn = nan_, mn = -nan_;
+    struct Hand {
+        const char *name;
+        float K[4], a[2];
+        float pivot2, x[2];
+    };
+    const Hand hand[] = {
+        // K(2,2) = 5 - (-nan * +nan) = -nan; a(1) = 1 - (-nan * +nan) = -nan.
+        {"U times L", {1, mn, pn, 5}, {1, 1}, mn, {mn, pn}},
+        // a(2) = 0 - (-nan * +nan) = -nan, then -nan / +nan.
+        {"a(k) times L", {1, 0, pn, 1}, {mn, 0}, pn, {mn, mn}},
+        // a(1) = 0 - (+nan * -nan) = +nan.
+        {"U times a(c)", {1, pn, 0, 1}, {0, mn}, pn, {pn, mn}},
+    };
+    for (const Hand &h : hand) {
+        System s;
+        s.n = 2;
+        s.K.assign(h.K, h.K + 4);
+        s.a.assign(h.a, h.a + 2);
+        expect_identical(s, h.name);
+        const Outcome o = run(s, FULL);
+        ASSERT_EQ(o.pivots.size(), 2u) << h.name;
+        EXPECT_EQ(o.pivots[1].second, bits(h.pivot2)) << h.name;
+        EXPECT_EQ(o.a[0], bits(h.x[0])) << h.name;
+        EXPECT_EQ(o.a[1], bits(h.x[1])) << h.name;
+    }
+
+    struct Plant {
+        int r, c; // c < 0: entry r of a
+        float x;
+    };
+    struct Case {
+        const char *name;
+        std::vector<Plant> plants; // pairs: a -NaN U value, a +NaN L factor of its step
+    };
+    const Case cases[] = {
+        {"within a panel's columns", {{3, 20, mn}, {8, 3, pn}}},
+        {"a panel's rows beyond it, across row groups", {{40, 230, mn}, {50, 40, pn}}},
+        {"a panel's rows beyond it, within a row group", {{42, 230, mn}, {44, 42, pn}}},
+        {"rows below a panel, over its columns", {{5, 100, mn}, {250, 5, pn}}},
+        {"the trailing update", {{10, 250, mn}, {260, 10, pn}}},
+        {"the second panel's rows", {{200, 280, mn}, {210, 200, pn}}},
+        {"forward substitution, rows side by side", {{100, -1, mn}, {105, 100, pn}}},
+        {"back substitution", {{150, 290, pn}, {290, -1, mn}}},
+    };
+    unsigned seed = 61;
+    for (const Case &c : cases) {
+        System s = banded(300, 300, 300, SPD, false, 0.0, seed++);
+        for (const Plant &p : c.plants) (p.c < 0 ? s.a[p.r] : s.at(p.r, p.c)) = p.x;
+        expect_identical(s, c.name);
+    }
+
+    std::mt19937 g(67);
+    const float special[] = {inf, -inf, pn, mn, 3e38f, -0.0f};
+    for (int t = 0; t < 40; t++) {
+        const int n = 1 + int(g() % 320);
+        System s = banded(n, n, n, t % 2 ? SPD : SIGNED, false, 0.0, 100 + t);
+        for (int i = 1 + int(g() % 4); i > 0; i--) {
+            const float x = special[g() % 6];
+            if (g() % 3 == 0) s.a[g() % n] = x;
+            else s.at(int(g() % n), int(g() % n)) = x;
+        }
+        expect_identical(s, "random system " + std::to_string(t) + " of " + std::to_string(n));
+    }
+}
+
 // Exactly zero pivots: the pivot calls stop at the zero one and the status is
 // 1. A row with a zero diagonal and nothing to its left keeps a +0 pivot.
 TEST(EliminationIdentity, ZeroPivots) {
@@ -452,6 +536,10 @@ TEST(EliminationIdentity, TiledPanelsAndSideBySideRows) {
             for (int i = 0; i < s.n; i++) s.a[i] = i % 3 == 1 ? -0.0f : 0.0f;
         for (const Plant &p : c.plants) (p.c < 0 ? s.a[p.r] : s.at(p.r, p.c)) = p.x;
         expect_identical(s, c.name);
+        // The same with the kernels for processors without AVX2.
+        elimination_without_avx2 = true;
+        expect_identical(s, std::string(c.name) + ", without AVX2");
+        elimination_without_avx2 = false;
     }
 }
 

@@ -2,7 +2,24 @@
 // reference that the fast elimination must match bit for bit.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "elimination.h"
+
+/// x * y as written: where both are NaN, x's NaN, quieted, which is what the
+/// processor returns for its first source operand. The compiler takes the two
+/// operands of a product in either order, so the order is made explicit.
+inline float written_product(float x, float y) {
+    if (x != x && y != y) {
+        std::uint32_t u;
+        std::memcpy(&u, &x, sizeof u);
+        u |= 0x00400000u;
+        std::memcpy(&x, &u, sizeof u);
+        return x;
+    }
+    return x * y;
+}
 
 /// Solves K a = rhs in place with the plain loops; same contract as gauss_solve.
 inline int reference_solve(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
@@ -17,8 +34,8 @@ inline int reference_solve(Kmatrix K, float *a, int ni, pivot_printer print, voi
         for (int r = k + 1; r < ni; r++) {
             float *rr = K[r];
             float f = rr[k];
-            for (int c = k + 1; c < ni; c++) rr[c] = rr[c] - rk[c] * f;
-            a[r] = a[r] - a[k] * f;
+            for (int c = k + 1; c < ni; c++) rr[c] = rr[c] - written_product(rk[c], f);
+            a[r] = a[r] - written_product(a[k], f);
         }
     }
     float p = K[ni - 1][ni - 1];
@@ -26,7 +43,7 @@ inline int reference_solve(Kmatrix K, float *a, int ni, pivot_printer print, voi
     if (p == 0.0f) return 1;
     a[ni - 1] = a[ni - 1] / p;
     for (int k = ni - 2; k >= 0; k--) {
-        for (int c = k + 1; c < ni; c++) a[k] = a[k] - K[k][c] * a[c];
+        for (int c = k + 1; c < ni; c++) a[k] = a[k] - written_product(K[k][c], a[c]);
         a[k] = a[k] / K[k][k];
     }
     return 0;
