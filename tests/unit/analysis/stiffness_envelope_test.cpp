@@ -136,6 +136,108 @@ TEST(StiffnessEnvelope, InfiniteStiffnessIsSolvedOverTheFullTable) {
     EXPECT_EQ(s.run.out, solve(grid_text(g), {"zelk"}, true).run.out);
 }
 
+// Solves run over the envelope (falling back on the full table) and by the
+// plain loops, for the same input and words.
+struct Both {
+    Solved fast, plain;
+};
+
+Both solve_both(const std::string &input, std::vector<std::string> words) {
+    Both b;
+    b.fast = solve(input, words, false);
+    stiffness_use = stiffness_counts{};
+    stiffness_use.plain_only = true;
+    b.plain.run = run_zelk(input, std::move(words));
+    stiffness_use = stiffness_counts{};
+    return b;
+}
+
+// A braced grid of rows x cols nodes, the bottom row held, the top row loaded,
+// in which one value of each list may be replaced: the coordinates of the
+// top row's first node, the area,
+// the modulus, node 1's prescribed displacement along x, one Q load, and the
+// magnitude and angle of a P load.
+struct Values {
+    int rows = 3, cols = 3;
+    std::string x = "0", y = "", area = "2", modulus = "1000", settlement = "0", load = "-1",
+                magnitude = "1", angle = "30";
+};
+
+std::string values_text(const Values &g) {
+    auto id = [&](int r, int c) { return std::to_string(r * g.cols + c + 1); };
+    std::string t = "C\n";
+    for (int r = 0; r < g.rows; r++)
+        for (int c = 0; c < g.cols; c++)
+            if (r == g.rows - 1 && c == 0)
+                t += g.x + " " + (g.y.empty() ? std::to_string(r) : g.y) + "\n";
+            else
+                t += std::to_string(c) + " " + std::to_string(r) + "\n";
+    t += "B\n";
+    for (int r = 0; r < g.rows; r++)
+        for (int c = 0; c < g.cols; c++) {
+            if (c + 1 < g.cols) t += id(r, c) + " " + id(r, c + 1) + " 1\n";
+            if (r + 1 < g.rows) t += id(r, c) + " " + id(r + 1, c) + " 1\n";
+            if (r + 1 < g.rows && c + 1 < g.cols) t += id(r, c) + " " + id(r + 1, c + 1) + " 1\n";
+            if (r + 1 < g.rows && c > 0) t += id(r, c) + " " + id(r + 1, c - 1) + " 1\n";
+        }
+    t += "S 1 " + g.area + "\nM " + g.modulus + "\nV\n";
+    for (int c = 0; c < g.cols; c++)
+        t += id(0, c) + " 1 " + (c == 0 ? g.settlement : "0") + "\n" + id(0, c) + " 2 0\n";
+    t += "Q\n";
+    for (int c = 0; c < g.cols; c++) t += id(g.rows - 1, c) + " 2 " + (c == 1 ? g.load : "-1") + "\n";
+    return t + "P " + id(g.rows - 1, 0) + " " + g.magnitude + " " + g.angle + "\n";
+}
+
+// Infinities and NaNs in any list, which send the solve to the full table or
+// meet there: every byte as the plain loops give it, NaN signs included.
+TEST(StiffnessEnvelope, SpecialValuesGiveThePlainLoopsBytes) {
+    struct Case {
+        std::string name;
+        std::string input;
+        std::vector<std::string> words;
+    };
+    std::vector<Case> cases = {
+        // A bar whose EA overflows, nothing constrained.
+        {"EA beyond the range", "C\n2 1\n0 0\n2 0\nB\n3 1 1\nS\n1 3e38\nM\n200000\nV\n", {"zelk"}},
+    };
+    const char *special[] = {"nan", "-nan", "inf", "-inf", "1e39", "3e38"};
+    using Field = std::string Values::*;
+    const std::pair<const char *, Field> fields[] = {
+        {"x", &Values::x},
+        {"y", &Values::y},
+        {"area", &Values::area},
+        {"modulus", &Values::modulus},
+        {"settlement", &Values::settlement},
+        {"Q load", &Values::load},
+        {"P magnitude", &Values::magnitude},
+        {"P angle", &Values::angle},
+    };
+    // 11 equations, and 199, which take the full table's tiles.
+    for (auto [rows, cols] : {std::pair{3, 3}, std::pair{5, 25}}) {
+        const std::string size = std::to_string(rows) + "x" + std::to_string(cols) + " ";
+        for (const char *x : special)
+            for (auto [what, field] : fields) {
+                Values v{rows, cols};
+                v.*field = x;
+                cases.push_back({size + what + " " + x, values_text(v), {"zelk", "-q"}});
+            }
+        // Strict sizing whose allowable stress gives non-finite areas.
+        for (const char *allowable : {"0", "-0", "-inf", "-nan"}) {
+            Values v{rows, cols};
+            v.area = allowable;
+            cases.push_back({size + "strict sizing " + allowable, values_text(v), {"zelk", "-c", "4"}});
+            cases.push_back({size + "strict sizing, debug " + allowable, values_text(v), {"zelk", "-d", "-c", "3"}});
+        }
+    }
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const Both b = solve_both(c.input, c.words);
+        EXPECT_EQ(b.fast.run.status, b.plain.run.status);
+        EXPECT_EQ(b.fast.run.out, b.plain.run.out);
+        EXPECT_EQ(b.fast.run.err, b.plain.run.err);
+    }
+}
+
 // Limits the address space of this process to what it holds now and `more` bytes.
 [[maybe_unused]] void limit_address_space(std::size_t more) {
     long pages = 0;
