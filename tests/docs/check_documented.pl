@@ -14,7 +14,9 @@
 use strict;
 use warnings;
 
-binmode STDOUT, ':encoding(UTF-8)';
+# Only what perl-base has: its built-in :utf8 layer and utf8::decode, not
+# the :encoding layer, whose module a bare Debian lacks.
+binmode STDOUT, ':utf8';
 
 my $unreachable = shift @ARGV // '';
 my @groups = ([]);
@@ -29,20 +31,28 @@ if (@groups != 2 || !@{ $groups[0] } || !@{ $groups[1] }) {
 my ($pages, $sources) = @groups;
 
 sub slurp {
-    my ($name, $layer) = @_;
-    open my $fh, "<$layer", $name or die "$name: $!\n";
+    my ($name) = @_;
+    open my $fh, '<:raw', $name or die "$name: $!\n";
     local $/;
     my $text = <$fh>;
     close $fh;
     return $text;
 }
 
+# The characters of a UTF-8 file.
+sub decoded {
+    my ($name) = @_;
+    my $text = slurp($name);
+    utf8::decode($text) or die "$name: not UTF-8\n";
+    return $text;
+}
+
 # The pages' plain text: overstrike undone, one paragraph per line.
-my $text = join "\n", map { slurp($_, ':encoding(UTF-8)') } @$pages;
+my $text = join "\n", map { decoded($_) } @$pages;
 $text =~ s/.\x08//g;
 $text =~ s/[\x{2010}\x{2212}]/-/g;
 
-my $code = join "\n", map { slurp($_, ':raw') } @$sources;
+my $code = join "\n", map { slurp($_) } @$sources;
 $code =~ s{/\*.*?\*/}{}sg;
 $code =~ s{(^|[\s;{})])//[^\n]*}{$1}mg;
 $code =~ s/"\s*\n\s*"//g;
@@ -50,7 +60,7 @@ $code =~ s/"[ \t]+"//g;
 
 my $literal = qr/"((?:[^"\\\n]|\\.)*)"/;
 my $conversion = qr/%[-+ #0]*(?:\d+|\*)?(?:\.(?:\d+|\*))?(?:hh|h|ll|l|L|z)?[a-zA-Z]/;
-my %skip = map { chomp; ($_ => 1) } grep { !/^#/ && /\S/ } split /^/m, slurp($unreachable, ':raw');
+my %skip = map { chomp; ($_ => 1) } grep { !/^#/ && /\S/ } split /^/m, slurp($unreachable);
 my (%seen, $faults);
 while ($code =~ /(?<!void )\b(?:fin|aviso|avisozelk|stop|check)\s*\(([^;]*)\)\s*;/g) {
     my @strings = $1 =~ /$literal/g;

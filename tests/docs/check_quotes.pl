@@ -15,7 +15,9 @@
 use strict;
 use warnings;
 
-binmode STDOUT, ':encoding(UTF-8)';
+# Only what perl-base has: its built-in :utf8 layer and utf8::decode, not
+# the :encoding layer, whose module a bare Debian lacks.
+binmode STDOUT, ':utf8';
 
 my @groups = ([]);
 for my $arg (@ARGV) {
@@ -29,23 +31,31 @@ if (@groups != 3 || !@{ $groups[0] }) {
 my ($pages, $sources, $expected) = @groups;
 
 sub slurp {
-    my ($name, $layer) = @_;
-    open my $fh, "<$layer", $name or die "$name: $!\n";
+    my ($name) = @_;
+    open my $fh, '<:raw', $name or die "$name: $!\n";
     local $/;
     my $text = <$fh>;
     close $fh;
     return $text;
 }
 
+# The characters of a UTF-8 file.
+sub decoded {
+    my ($name) = @_;
+    my $text = slurp($name);
+    utf8::decode($text) or die "$name: not UTF-8\n";
+    return $text;
+}
+
 # The sources as one text, adjacent string literals joined ("ab" "cd" is
 # "abcd"), so that a message split over two lines of code is still found.
-my $code = join "\n", map { slurp($_, ':raw') } @$sources;
+my $code = join "\n", map { slurp($_) } @$sources;
 # Comments do not count: a message must be in the code itself.
 $code =~ s{/\*.*?\*/}{}sg;
 $code =~ s{(^|[\s;{})])//[^\n]*}{$1}mg;
 $code =~ s/"\s*\n\s*"//g;
 $code =~ s/"[ \t]+"//g;
-my @cases = map { slurp($_, ':raw') } @$expected;
+my @cases = map { slurp($_) } @$expected;
 
 # A printf conversion: flags, width, precision, length, conversion letter.
 my $conversion = qr/%[-+ #0]*(?:\d+|\*)?(?:\.(?:\d+|\*))?(?:hh|h|ll|l|L|z)?[a-zA-Z]/;
@@ -90,7 +100,7 @@ my $faults = 0;
 my $quotes = 0;
 for my $page (@$pages) {
     (my $name = $page) =~ s{.*/}{};
-    for my $line (split /\n/, slurp($page, ':encoding(UTF-8)')) {
+    for my $line (split /\n/, decoded($page)) {
         my @cells = cells($line);
         my $open;
         for my $i (0 .. $#cells) {
