@@ -186,7 +186,7 @@ constexpr double miss_limit = 0.001;
 
 // Formats a warning into `text` of `size` bytes; returns `text`.
 [[gnu::format(printf, 3, 4)]] const char *warning_text(char *text, std::size_t size,
-                                                        const char *format, ...) {
+                                                       const char *format, ...) {
     std::va_list args;
     va_start(args, format);
     std::vsnprintf(text, size, format, args);
@@ -206,9 +206,9 @@ void check_equilibrium() {
     }
     char figure[16], text[80];
     std::snprintf(figure, sizeof figure, "%.3g%%", 100 * miss);
-    aviso(programa, warning_text(text, sizeof text,
-                                 "reactions miss the loads by %s: rounding spoiled the solution",
-                                 figure));
+    aviso(programa,
+          warning_text(text, sizeof text,
+                       "reactions miss the loads by %s: rounding spoiled the solution", figure));
 }
 
 // Frees an input array; its absence is an assertion failure naming it.

@@ -52,12 +52,18 @@ const Balance balances[] = {
      {-6, 5, 0, -4, 6, 0},
      {0, 0, 0, -0.01f, 0, 0},
      1.0 / 21},
-    {"no load, no support moved (-0 is not moved)", {0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0},
-     {0, -0.0f, 0, -0.0f, 0, 0}, 0},
+    {"no load, no support moved (-0 is not moved)",
+     {0, 0, 0, 0, 0, 0},
+     {0, 0, 0, 0, 0, 0},
+     {0, -0.0f, 0, -0.0f, 0, 0},
+     0},
     {"undefined reaction", {0, 0, 0, 0, 6, 0}, {nan_, -8, 0, 8, 6, 0}, {}, NAN},
     {"infinite load", {0, 0, 0, 0, inf, 0}, {-inf, -8, 0, 8, inf, 0}, {}, NAN},
-    {"undefined displacement, reactions balanced", {0, 0, 0, 0, 6, 0}, {-6, -8, 0, 8, 6, 0},
-     {0, 0, 0, 0, nan_, 0}, NAN},
+    {"undefined displacement, reactions balanced",
+     {0, 0, 0, 0, 6, 0},
+     {-6, -8, 0, 8, 6, 0},
+     {0, 0, 0, 0, nan_, 0},
+     NAN},
 };
 
 TEST(EquilibriumMiss, LoadsAndReactionsAddedPerAxis) {
@@ -151,16 +157,25 @@ TEST(EquilibriumCheck, WarnsPastOneThousandthOfTheLoad) {
          {},
          undefined,
          0},
-        {"sized with stress 0: infinite areas from cycle 1", triangle("-0"), {"-c", "2"},
-         sizing + undefined, 0},
+        {"sized with stress 0: infinite areas from cycle 1",
+         triangle("-0"),
+         {"-c", "2"},
+         sizing + undefined,
+         0},
         {"the same, -c 0: the unit-area solve is sound", triangle("-0"), {"-c", "0"}, sizing, 0},
         // Nothing solved, nothing checked (the loads would miss by 100%).
         {"-t", triangle("2", "-nan"), {"-t", "-s"}, "", 0},
-        {"zero pivot", "C 0 0 4 0\nB 1 2 1\nS 1 1\nM 100\nV 1 1 0 1 2 0\nQ 2 1 5\n", {}, no_solution,
+        {"zero pivot",
+         "C 0 0 4 0\nB 1 2 1\nS 1 1\nM 100\nV 1 1 0 1 2 0\nQ 2 1 5\n",
+         {},
+         no_solution,
          1},
-        {"zero-length bar", "C 0 0 4 0 4 3\nB 1 2 1 3 3 1 1 3 1\nS 1 1\nM 100\nV 1 1 0 1 2 0 2 2 0\n"
-                            "Q 3 1 5\n",
-         {}, no_solution, 1},
+        {"zero-length bar",
+         "C 0 0 4 0 4 3\nB 1 2 1 3 3 1 1 3 1\nS 1 1\nM 100\nV 1 1 0 1 2 0 2 2 0\n"
+         "Q 3 1 5\n",
+         {},
+         no_solution,
+         1},
     };
     for (const CheckedRun &r : runs) {
         std::vector<std::string> words = {"zelk"};
