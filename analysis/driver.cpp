@@ -1,8 +1,11 @@
 // The zelk program: option scan, usage text, input and its tests, input
-// check, strict-sizing switch, solve, displacement list, release, end.
+// check, strict-sizing switch, solve, displacement list, equilibrium check,
+// release, end.
 #include <cassert>
 #include <cerrno>
 #include <climits>
+#include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
@@ -175,6 +178,39 @@ void strict_sizing_switch() {
         A = 1.0f;
 }
 
+// A miss of equilibrium beyond this fraction of the forces (0.1%, the third
+// digit that the reactions print) comes with bar forces or displacements off
+// by at least half as much, and often by far more; right solutions miss by
+// far less.
+constexpr double miss_limit = 0.001;
+
+// Formats a warning into `text` of `size` bytes; returns `text`.
+[[gnu::format(printf, 3, 4)]] const char *warning_text(char *text, std::size_t size,
+                                                       const char *format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, size, format, args);
+    va_end(args);
+    return text;
+}
+
+// Warns when the reactions of the solution printed do not balance the loads:
+// rounding has spoiled it, or it holds infinite or undefined values.
+void check_equilibrium() {
+    const double miss = equilibrium_miss();
+    if (miss <= miss_limit) return;
+    std::fflush(sio_out); // the warning follows the results also where both streams meet
+    if (std::isnan(miss)) {
+        aviso(programa, "the solution holds infinite or undefined values: it is spoiled");
+        return;
+    }
+    char figure[16], text[80];
+    std::snprintf(figure, sizeof figure, "%.3g%%", 100 * miss);
+    aviso(programa,
+          warning_text(text, sizeof text,
+                       "reactions miss the loads by %s: rounding spoiled the solution", figure));
+}
+
 // Frees an input array; its absence is an assertion failure naming it.
 #define RELEASE(name)                                                                              \
     do {                                                                                           \
@@ -220,6 +256,7 @@ int zelk_main(int argc, char **argv) {
 
     std::fprintf(sio_out, "# displacements: axes 1 and 2\nD");
     out_ddn(nn, d.data());
+    check_equilibrium();
 
     RELEASE(cdn);
     RELEASE(As);

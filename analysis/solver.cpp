@@ -143,6 +143,32 @@ void reactions(const float *a, Kmatrix KRg, bool print, double *sum) {
     }
 }
 
+double equilibrium_miss() {
+    // Each bar pulls its two ends equally and oppositely, so along each axis
+    // the loads and the reactions of an exact solution add up to zero.
+    double sum[2] = {0, 0}, load_total = 0, reaction_total = 0;
+    bool moved = false, finite = true;
+    for (int i = 0; i < 2 * nn; i++) {
+        const double load = double(qorig[i]);
+        finite = finite && std::isfinite(load) && std::isfinite(d[i]);
+        sum[i % 2] += load;
+        load_total += std::fabs(load);
+        if (v[i] < 0) {
+            const double reaction = double(q[i]);
+            finite = finite && std::isfinite(reaction);
+            sum[i % 2] += reaction;
+            reaction_total += std::fabs(reaction);
+            moved = moved || d[i] != 0.0f;
+        }
+    }
+    if (!finite) return std::nan("");
+    // A moved support strains the truss with no load: its reactions are
+    // forces of the solve as much as the loads are.
+    const double scale = moved ? load_total + reaction_total : load_total;
+    if (scale == 0) return 0;
+    return std::max(std::fabs(sum[0]), std::fabs(sum[1])) / scale;
+}
+
 namespace {
 
 void print_pivot(int k, float p, void *) {

@@ -107,6 +107,8 @@ TEST(HandTrusses, ForcesAndReactionsMatchTheMethodOfJoints) {
     for (const auto &t : trusses) {
         SioRun run = run_zelk(t.input, {"zelk"});
         ASSERT_EQ(run.status, 0) << t.name << "\n" << run.err;
+        // Right solutions pass the check of equilibrium without a warning.
+        EXPECT_EQ(run.err.find(": warning: "), std::string::npos) << t.name << "\n" << run.err;
         Results r = parse(run.out);
         ASSERT_EQ(r.forces.size(), t.forces.size()) << t.name;
         for (std::size_t i = 0; i < t.forces.size(); i++)
