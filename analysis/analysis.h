@@ -104,14 +104,6 @@ void reactions(const float *a, Kmatrix KRg, bool print, double *sum);
 /// solved, 1 for a zero-length bar or an exactly zero pivot.
 int resuelve();
 
-/// Measures how far the last solve's reactions (q at the constrained degrees
-/// of freedom) miss balancing the loads as read (qorig): per axis, both added
-/// in double precision, the larger sum in magnitude over the total absolute
-/// load (plus the total absolute reaction when a support is moved: a prescribed
-/// displacement in d that is not zero). Returns 0 when there is no force at
-/// all, NaN when a load, a reaction or a displacement is infinite or undefined.
-double equilibrium_miss();
-
 /// Runs the strict-sizing cycles after the unit-area solve. Returns 0 when a
 /// cycle converged or the cycle limit was reached, 1 for an exactly zero pivot.
 int resuelve_dimest();

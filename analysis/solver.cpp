@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "accuracy.h"
 #include "analysis.h"
 #include "elimination.h"
 #include "solve_work.h"
@@ -88,10 +89,53 @@ void assemble_bar(int bar, const float block[4], envelope_table &K, Kmatrix KRg,
     });
 }
 
+namespace {
+
+// Passes each pivot on to the caller's printer and keeps it for the check.
+struct pivot_keeper {
+    pivot_printer print;
+    void *ctx;
+    float *piv;
+};
+
+void keep_pivot(int k, float p, void *ctx) {
+    auto *keeper = static_cast<pivot_keeper *>(ctx);
+    keeper->piv[k - 1] = p;
+    if (keeper->print) keeper->print(k, p, keeper->ctx);
+}
+
+} // namespace
+
 int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot_printer print,
                     void *ctx) {
+    reset_accuracy();
+    // Each equation's diagonal before the elimination, and its pivot.
+    float_list diag, piv;
+    make_zeroed(diag, std::size_t(ni));
+    make_zeroed(piv, std::size_t(ni));
+    for (int r = 0; r < ni; r++) diag[r] = K.at(r, r);
+    pivot_keeper keeper{print, ctx, piv.data()};
+
     const bool full_only = stiffness_use.full_only || stiffness_use.plain_only;
-    const int status = full_only ? SOLVE_NEEDS_FULL : gauss_solve(K, a, print, ctx);
+    const int status = full_only ? SOLVE_NEEDS_FULL : gauss_solve(K, a, keep_pivot, &keeper);
+    if (status == SOLVE_OK) {
+        std::vector<const float *> rows;
+        std::vector<int> first, last;
+        try {
+            rows.resize(ni);
+            first.resize(ni);
+            last.resize(ni);
+        } catch (const std::bad_alloc &) {
+            fin(programa, "out of memory");
+        }
+        for (int r = 0; r < ni; r++) {
+            first[r] = K.first(r);
+            last[r] = K.last(r);
+            rows[r] = &K.at(r, first[r]);
+        }
+        check_accuracy({rows.data(), first.data(), last.data(), ni}, piv.data(), diag.data(),
+                       blocks, a);
+    }
     if (status != SOLVE_NEEDS_FULL) return status;
     // The zeros outside the envelope take part: the same sums again, in the
     // same order, into a table of every entry; infinities and NaNs meet there,
@@ -105,8 +149,11 @@ int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot
         for_each_term(b, &blocks[4 * std::size_t(b)], [&](int row, int col, float w) {
             if (v[row] >= 0 && v[col] >= 0) F[v[row]][v[col]] = sum_first(F[v[row]][v[col]], w);
         });
-    return stiffness_use.plain_only ? gauss_solve_plain(F, a, ni, print, ctx)
-                                    : gauss_solve_full(F, a, ni, print, ctx);
+    const int full_status = stiffness_use.plain_only ? gauss_solve_plain(F, a, ni, keep_pivot, &keeper)
+                                                     : gauss_solve_full(F, a, ni, keep_pivot, &keeper);
+    if (full_status == SOLVE_OK)
+        check_accuracy({F, nullptr, nullptr, ni}, piv.data(), diag.data(), blocks, a);
+    return full_status;
 }
 
 void add_loads(float *a) {
@@ -141,32 +188,6 @@ void reactions(const float *a, Kmatrix KRg, bool print, double *sum) {
             d[i] = a[v[i]];
         }
     }
-}
-
-double equilibrium_miss() {
-    // Each bar pulls its two ends equally and oppositely, so along each axis
-    // the loads and the reactions of an exact solution add up to zero.
-    double sum[2] = {0, 0}, load_total = 0, reaction_total = 0;
-    bool moved = false, finite = true;
-    for (int i = 0; i < 2 * nn; i++) {
-        const double load = double(qorig[i]);
-        finite = finite && std::isfinite(load) && std::isfinite(d[i]);
-        sum[i % 2] += load;
-        load_total += std::fabs(load);
-        if (v[i] < 0) {
-            const double reaction = double(q[i]);
-            finite = finite && std::isfinite(reaction);
-            sum[i % 2] += reaction;
-            reaction_total += std::fabs(reaction);
-            moved = moved || d[i] != 0.0f;
-        }
-    }
-    if (!finite) return std::nan("");
-    // A moved support strains the truss with no load: its reactions are
-    // forces of the solve as much as the loads are.
-    const double scale = moved ? load_total + reaction_total : load_total;
-    if (scale == 0) return 0;
-    return std::max(std::fabs(sum[0]), std::fabs(sum[1])) / scale;
 }
 
 namespace {

@@ -1,4 +1,5 @@
 // The analysis state of zelk: options, structure data, driver arrays, totals.
+#include "accuracy.h"
 #include "analysis.h"
 
 int debug = 0; // read by the library for its traces
@@ -71,4 +72,5 @@ void zelk_reset() {
     drop(epsest);
     Destricto = Convergencia = ni = 0;
     QoS = QoSt = QoSc = QoSh = QoSv = NoM = NoMq = 0;
+    reset_accuracy();
 }
