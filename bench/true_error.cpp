@@ -2,13 +2,15 @@
 // solves the same structure again in extended precision (long double, the
 // stiffness taken from the input data exactly, over its skyline) and compares.
 //   true_error ZELK_OUTPUT < INPUT
-// prints "displacements <e_u> forces <e_N> equations <n>": the largest
+// prints "displacements <e_u> forces <e_N> equations <n> pivots <p>": the largest
 // difference of the printed displacements over the largest true displacement,
 // and of the printed bar forces over the larger of the largest true bar force
 // and the force that each moved support would bring into the bars that reach
-// it (EA/L times the movement). Plain analyses only (no strict sizing).
-// Ends with status 2 when the extended solve finds a non-positive pivot
-// (a mechanism) or the output lacks its lists.
+// it (EA/L times the movement); and the smallest of the printed pivots over
+// their equation's diagonal. Plain analyses only (no strict sizing).
+// Prints "mechanism pivots <p>" and ends with status 2 when the extended
+// solve finds a non-positive pivot; ends with status 2 when the output lacks
+// its lists.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -32,12 +34,21 @@ using real = long double;
 }
 
 // The printed lists N (first number of each row) and D (pairs) of an output.
-void read_output(const char *path, int nb, int nn, std::vector<double> &N, std::vector<double> &D) {
+void read_output(const char *path, int nb, int nn, std::vector<double> &N, std::vector<double> &D,
+                 std::vector<double> &piv) {
     std::ifstream in(path);
     if (!in) fail("cannot read the output");
     std::string line;
     std::vector<std::string> lines;
     while (std::getline(in, line)) lines.push_back(line);
+    for (const std::string &l : lines) {
+        int k;
+        double p;
+        if (std::sscanf(l.c_str(), "# equation %d pivot: %lf", &k, &p) == 2) {
+            if (k == 1) piv.clear();
+            piv.push_back(p);
+        }
+    }
     std::size_t i = 0;
     for (std::size_t k = 0; k < lines.size(); k++)
         if (lines[k] == "N") i = k + 1; // the last list N
@@ -72,8 +83,8 @@ int main(int argc, char **argv) {
     q.resize(m, 0.0f);
     v.resize(m, 0);
     d.resize(m, 0.0f);
-    std::vector<double> Np, Dp;
-    read_output(argv[1], nb, nn, Np, Dp);
+    std::vector<double> Np, Dp, piv;
+    read_output(argv[1], nb, nn, Np, Dp, piv);
 
     // Equation numbers of the free degrees of freedom.
     std::vector<int> eq(m, -1);
@@ -127,6 +138,11 @@ int main(int argc, char **argv) {
             }
         }
     }
+    std::vector<real> diag(n);
+    for (int r = 0; r < n; r++) diag[r] = at(r, r);
+    double pmin = HUGE_VAL;
+    for (std::size_t r = 0; r < piv.size() && int(r) < n; r++)
+        pmin = std::min(pmin, double(real(piv[r]) / diag[r]));
     // LDL^T over the skyline.
     std::vector<real> D(n);
     for (int r = 0; r < n; r++) {
@@ -138,7 +154,10 @@ int main(int argc, char **argv) {
             else
                 D[r] = s;
         }
-        if (!(D[r] > 0)) fail("a non-positive pivot: a mechanism");
+        if (!(D[r] > 0)) {
+            std::printf("mechanism pivots %.4g\n", pmin);
+            return 2;
+        }
     }
     for (int r = 0; r < n; r++)
         for (int k = first[r]; k < r; k++) f[r] -= at(r, k) * f[k];
@@ -161,7 +180,7 @@ int main(int argc, char **argv) {
             if (eq[t] < 0) floor = std::max(floor, B.k * std::fabs(real(d[t])));
     }
     auto ratio = [](real e, real s) { return double(e == 0 ? 0 : e / s); };
-    std::printf("displacements %.4g forces %.4g equations %d\n", ratio(uerr, umax),
-                ratio(nerr, std::max(nmax, floor)), n);
+    std::printf("displacements %.4g forces %.4g equations %d pivots %.4g\n", ratio(uerr, umax),
+                ratio(nerr, std::max(nmax, floor)), n, pmin);
     return 0;
 }
