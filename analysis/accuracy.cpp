@@ -30,6 +30,17 @@ double axial(const float *block, double dx, double dy) {
     return std::hypot(fx, fy);
 }
 
+// Sum of a[i] * x[i], i = 0 .. n-1, in double precision; four partial sums,
+// so that the additions do not wait on each other.
+double dot(const float *a, const double *x, int n) {
+    double s[4] = {0, 0, 0, 0};
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+        for (int j = 0; j < 4; j++) s[j] += double(a[i + j]) * x[i + j];
+    for (; i < n; i++) s[0] += double(a[i]) * x[i];
+    return (s[0] + s[1]) + (s[2] + s[3]);
+}
+
 // Solves L U x = r in place: x holds r on entry.
 void substitute(const factor_rows &f, const float *piv, double *x) {
     const int n = f.n;
@@ -37,17 +48,11 @@ void substitute(const factor_rows &f, const float *piv, double *x) {
     auto last = [&](int r) { return f.last ? f.last[r] : n - 1; };
     for (int r = 0; r < n; r++) {
         const int lo = first(r);
-        const float *row = f.row[r];
-        double s = x[r];
-        for (int k = lo; k < r; k++) s -= double(row[k - lo]) * x[k];
-        x[r] = s / double(piv[r]);
+        x[r] = (x[r] - dot(f.row[r], x + lo, r - lo)) / double(piv[r]);
     }
     for (int k = n - 2; k >= 0; k--) {
         const int lo = first(k), hi = last(k);
-        const float *row = f.row[k];
-        double s = x[k];
-        for (int c = k + 1; c <= hi; c++) s -= double(row[c - lo]) * x[c];
-        x[k] = s;
+        x[k] -= dot(f.row[k] + (k + 1 - lo), x + k + 1, hi - k);
     }
 }
 
