@@ -27,7 +27,7 @@ int dof(int bar, int e, int j) { return 2 * (ndb[2 * bar + e] - 1) + j; }
 double axial(const float *block, double dx, double dy) {
     const double fx = double(block[0]) * dx + double(block[1]) * dy;
     const double fy = double(block[2]) * dx + double(block[3]) * dy;
-    return std::hypot(fx, fy);
+    return std::sqrt(fx * fx + fy * fy); // correctly rounded on every processor, unlike hypot
 }
 
 // Sum of a[i] * x[i], i = 0 .. n-1, in double precision; four partial sums,
