@@ -57,13 +57,13 @@ const Balance balances[] = {
      {0, 0, 0, 0, 0, 0},
      {0, -0.0f, 0, -0.0f, 0, 0},
      0},
-    {"undefined reaction", {0, 0, 0, 0, 6, 0}, {nan_, -8, 0, 8, 6, 0}, {}, NAN},
-    {"infinite load", {0, 0, 0, 0, inf, 0}, {-inf, -8, 0, 8, inf, 0}, {}, NAN},
+    {"undefined reaction", {0, 0, 0, 0, 6, 0}, {nan_, -8, 0, 8, 6, 0}, {}, std::nan("")},
+    {"infinite load", {0, 0, 0, 0, inf, 0}, {-inf, -8, 0, 8, inf, 0}, {}, std::nan("")},
     {"undefined displacement, reactions balanced",
      {0, 0, 0, 0, 6, 0},
      {-6, -8, 0, 8, 6, 0},
      {0, 0, 0, 0, nan_, 0},
-     NAN},
+     std::nan("")},
 };
 
 TEST(EquilibriumMiss, LoadsAndReactionsAddedPerAxis) {
