@@ -6,6 +6,7 @@
 #include "analysis.h"
 #include "elimination.h"
 #include "solve_work.h"
+#include "test_switches.h"
 
 stiffness_counts stiffness_use;
 
@@ -25,13 +26,6 @@ template <class F> void for_each_term(int bar, const float block[4], F &&term) {
                     term(row, col, e == f ? block[2 * j + n] : -block[2 * j + n]);
                 }
         }
-}
-
-// x + y with x's NaN where both are NaN, as the processor gives it for its
-// first source operand; the compiler takes a sum's operands in either order.
-float sum_first(float x, float y) {
-    if (x != x && y != y) return x + x; // x, quieted
-    return x + y;
 }
 
 } // namespace
@@ -90,12 +84,11 @@ void assemble_bar(int bar, const float block[4], envelope_table &K, Kmatrix KRg,
 
 int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot_printer print,
                     void *ctx) {
-    const bool full_only = stiffness_use.full_only || stiffness_use.plain_only;
+    const bool full_only = test_switch.full_only || test_switch.plain_only;
     const int status = full_only ? SOLVE_NEEDS_FULL : gauss_solve(K, a, print, ctx);
     if (status != SOLVE_NEEDS_FULL) return status;
     // The zeros outside the envelope take part: the same sums again, in the
-    // same order, into a table of every entry; infinities and NaNs meet there,
-    // so each sum keeps its written order.
+    // same order, into a table of every entry.
     K.release();
     owned_matrix full;
     full.alloc(ni, ni);
@@ -103,10 +96,10 @@ int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot
     const Kmatrix F = full.get();
     for (int b = 0; b < nb; b++)
         for_each_term(b, &blocks[4 * std::size_t(b)], [&](int row, int col, float w) {
-            if (v[row] >= 0 && v[col] >= 0) F[v[row]][v[col]] = sum_first(F[v[row]][v[col]], w);
+            if (v[row] >= 0 && v[col] >= 0) F[v[row]][v[col]] = F[v[row]][v[col]] + w;
         });
-    return stiffness_use.plain_only ? gauss_solve_plain(F, a, ni, print, ctx)
-                                    : gauss_solve_full(F, a, ni, print, ctx);
+    return test_switch.plain_only ? gauss_solve_plain(F, a, ni, print, ctx)
+                                  : gauss_solve_full(F, a, ni, print, ctx);
 }
 
 void add_loads(float *a) {
