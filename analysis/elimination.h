@@ -12,9 +12,6 @@
 /// Prints the pivot line of equation k (1-based) with pivot p, before the pivot is tested.
 using pivot_printer = void (*)(int k, float p, void *ctx);
 
-/// IN, for tests: take the kernels for processors without AVX2 even where it is present.
-extern bool elimination_without_avx2;
-
 /// Results of the solves.
 enum solve_status {
     SOLVE_OK = 0,         // solved: `a` holds the solution

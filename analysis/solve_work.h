@@ -60,8 +60,6 @@ template <class T> void make_zeroed(std::vector<T> &x, std::size_t n) {
 /// What the solves of this process held, for tests: the values stored by the
 /// last stiffness envelope, and how many full tables were assembled.
 struct stiffness_counts {
-    bool full_only = false;          // IN: solve every system over the full table
-    bool plain_only = false;         // IN: solve it there by the plain loops
     std::size_t envelope_values = 0; // values held by the last envelope
     int full_tables = 0;             // full tables assembled
 };

@@ -7,6 +7,7 @@
 #include "analysis.h"
 #include "elimination.h"
 #include "solve_work.h"
+#include "test_switches.h"
 
 stiffness_counts stiffness_use;
 
@@ -26,13 +27,6 @@ template <class F> void for_each_term(int bar, const float block[4], F &&term) {
                     term(row, col, e == f ? block[2 * j + n] : -block[2 * j + n]);
                 }
         }
-}
-
-// x + y with x's NaN where both are NaN, as the processor gives it for its
-// first source operand; the compiler takes a sum's operands in either order.
-float sum_first(float x, float y) {
-    if (x != x && y != y) return x + x; // x, quieted
-    return x + y;
 }
 
 } // namespace
@@ -116,7 +110,7 @@ int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot
     for (int r = 0; r < ni; r++) diag[r] = K.at(r, r);
     pivot_keeper keeper{print, ctx, piv.data()};
 
-    const bool full_only = stiffness_use.full_only || stiffness_use.plain_only;
+    const bool full_only = test_switch.full_only || test_switch.plain_only;
     const int status = full_only ? SOLVE_NEEDS_FULL : gauss_solve(K, a, keep_pivot, &keeper);
     if (status == SOLVE_OK) {
         std::vector<const float *> rows;
@@ -138,8 +132,7 @@ int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot
     }
     if (status != SOLVE_NEEDS_FULL) return status;
     // The zeros outside the envelope take part: the same sums again, in the
-    // same order, into a table of every entry; infinities and NaNs meet there,
-    // so each sum keeps its written order.
+    // same order, into a table of every entry.
     K.release();
     owned_matrix full;
     full.alloc(ni, ni);
@@ -147,9 +140,9 @@ int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot
     const Kmatrix F = full.get();
     for (int b = 0; b < nb; b++)
         for_each_term(b, &blocks[4 * std::size_t(b)], [&](int row, int col, float w) {
-            if (v[row] >= 0 && v[col] >= 0) F[v[row]][v[col]] = sum_first(F[v[row]][v[col]], w);
+            if (v[row] >= 0 && v[col] >= 0) F[v[row]][v[col]] = F[v[row]][v[col]] + w;
         });
-    const int full_status = stiffness_use.plain_only ? gauss_solve_plain(F, a, ni, keep_pivot, &keeper)
+    const int full_status = test_switch.plain_only ? gauss_solve_plain(F, a, ni, keep_pivot, &keeper)
                                                      : gauss_solve_full(F, a, ni, keep_pivot, &keeper);
     if (full_status == SOLVE_OK)
         check_accuracy({F, nullptr, nullptr, ni}, piv.data(), diag.data(), blocks, a);

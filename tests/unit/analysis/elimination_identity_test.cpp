@@ -4,7 +4,8 @@
 // rows, on systems chosen to reach each path of the fast code (full and
 // narrow reach, panel edges, exact and signed zeros, negative and zero
 // pivots, infinities and NaNs in the input or arising on the way); and the
-// envelope's size against the reach of its rows.
+// envelope's size against the reach of its rows. Every identity test runs
+// with each set of kernels that the build holds.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,6 +20,7 @@
 
 #include "elimination.h"
 #include "elimination_reference.h"
+#include "test_switches.h"
 
 // The library reads the debug flag that the analysis modules define; taking
 // its address links that module in.
@@ -165,6 +167,21 @@ bool expect_identical(const System &s, const std::string &what) {
     return went_full;
 }
 
+// Runs its tests with the kernel set of the parameter.
+class EliminationIdentity : public ::testing::TestWithParam<kernel_set> {
+  protected:
+    void SetUp() override {
+        if (!runs_here(GetParam())) GTEST_SKIP() << "this processor does not run these kernels";
+        test_switch.kernels = GetParam();
+    }
+    void TearDown() override { test_switch = test_switches{}; }
+};
+
+INSTANTIATE_TEST_SUITE_P(Kernels, EliminationIdentity, ::testing::ValuesIn(built_kernel_sets()),
+                         [](const auto &info) {
+                             return std::string(info.param == KERNELS_AVX2 ? "avx2" : "portable");
+                         });
+
 // Kinds of diagonal: dominant positive (positive definite when symmetric),
 // dominant with random sign (negative pivots), or plain random (indefinite,
 // pivots near zero and growth).
@@ -198,7 +215,7 @@ System banded(int n, int lw, int uw, Diag diag, bool symmetric, double holes, un
     return s;
 }
 
-TEST(EliminationIdentity, RandomSystemsOfEveryShape) {
+TEST_P(EliminationIdentity, RandomSystemsOfEveryShape) {
     struct Case {
         const char *name;
         int n, lw, uw;
@@ -230,7 +247,7 @@ TEST(EliminationIdentity, RandomSystemsOfEveryShape) {
 
 // A profile matrix: every row starts at its own random column, as in a badly
 // numbered truss; symmetric, positive definite.
-TEST(EliminationIdentity, RaggedProfile) {
+TEST_P(EliminationIdentity, RaggedProfile) {
     std::mt19937 g(7);
     std::uniform_real_distribution<float> u(-1.0f, 1.0f);
     const int n = 260;
@@ -254,7 +271,7 @@ TEST(EliminationIdentity, RaggedProfile) {
 // Signed zeros: -0 in the matrix turns the reach off; -0 and +0 in the
 // right-hand side meet zero factors in the forward and back substitution,
 // where -0 - (-0) gives +0.
-TEST(EliminationIdentity, SignedZeros) {
+TEST_P(EliminationIdentity, SignedZeros) {
     {
         System s = banded(120, 5, 5, SIGNED, true, 0.3, 11);
         s.at(10, 13) = -0.0f;
@@ -322,7 +339,7 @@ void isolate(System &s, int r) {
 
 // Infinities and NaNs, given or produced: the zeros beyond the reach then
 // become NaN in the plain loops (0 * inf), and the fast code must follow.
-TEST(EliminationIdentity, NonFiniteValues) {
+TEST_P(EliminationIdentity, NonFiniteValues) {
     struct Case {
         const char *name;
         int r, c;
@@ -364,24 +381,13 @@ TEST(EliminationIdentity, NonFiniteValues) {
     }
 }
 
-// NaNs of both signs. Where a product meets two NaNs the processor returns its
-// first source operand's, and the compiler may put either operand first; the
-// solves take them in the loops' order: U(k, c) * L(r, k), a(k) * L(r, k),
-// U(k, c) * a(c). First each of those products on two equations, the bits
+// NaNs of both signs. Where a product meets two NaNs the processor returns one
+// of them, by the order the compiler takes them in; every solve gives the first
+// of the loops' operands, U(k, c) * L(r, k), a(k) * L(r, k), U(k, c) * a(c). First each of those products on two equations, the bits
 // worked out by hand; then opposite NaNs planted where the panel rows, the
 // tiles beyond and below a panel and the trailing update meet them; then
 // random systems holding special values of every kind.
-void opposite_nans();
-
-TEST(EliminationIdentity, OppositeNaNsMeetInTheLoopsOrder) {
-    opposite_nans();
-    // The same with the kernels for processors without AVX2.
-    elimination_without_avx2 = true;
-    opposite_nans();
-    elimination_without_avx2 = false;
-}
-
-void opposite_nans() {
+TEST_P(EliminationIdentity, OppositeNaNsMeetInTheLoopsOrder) {
     const float pn = nan_, mn = -nan_;
     struct Hand {
         const char *name;
@@ -450,7 +456,7 @@ void opposite_nans() {
 
 // Exactly zero pivots: the pivot calls stop at the zero one and the status is
 // 1. A row with a zero diagonal and nothing to its left keeps a +0 pivot.
-TEST(EliminationIdentity, ZeroPivots) {
+TEST_P(EliminationIdentity, ZeroPivots) {
     const int n = 200;
     const int rows[] = {0, 1, 31, 32, 33, 100, 198, n - 1};
     for (int zr : rows) {
@@ -488,7 +494,7 @@ TEST(EliminationIdentity, ZeroPivots) {
 // block's first column, in the U rows, in the trailing part, in a), which
 // turn into NaN or signed zeros on the way. Then a band wide enough for the
 // medium panels, and one whose substitution runs rows side by side.
-TEST(EliminationIdentity, TiledPanelsAndSideBySideRows) {
+TEST_P(EliminationIdentity, TiledPanelsAndSideBySideRows) {
     struct Plant {
         int r, c; // c < 0: entry r of a
         float x;
@@ -536,14 +542,10 @@ TEST(EliminationIdentity, TiledPanelsAndSideBySideRows) {
             for (int i = 0; i < s.n; i++) s.a[i] = i % 3 == 1 ? -0.0f : 0.0f;
         for (const Plant &p : c.plants) (p.c < 0 ? s.a[p.r] : s.at(p.r, p.c)) = p.x;
         expect_identical(s, c.name);
-        // The same with the kernels for processors without AVX2.
-        elimination_without_avx2 = true;
-        expect_identical(s, std::string(c.name) + ", without AVX2");
-        elimination_without_avx2 = false;
     }
 }
 
-TEST(EliminationIdentity, EmptySystemAndNoPrinter) {
+TEST_P(EliminationIdentity, EmptySystemAndNoPrinter) {
     Outcome o;
     envelope_table T;
     ASSERT_TRUE(T.alloc(0, {}, {}));

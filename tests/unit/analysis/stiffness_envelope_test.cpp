@@ -3,7 +3,8 @@
 // of equations; the solve over it prints the same bytes as the solve over the
 // full table; the full table is assembled only when the zeros outside the
 // envelope take part (infinities, NaNs), and its want of memory ends the run
-// with "out of memory" before any pivot is written.
+// with "out of memory" before any pivot is written. Each test that solves
+// runs with every set of elimination kernels that the build holds.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
@@ -19,6 +20,7 @@
 #include "sio_capture.h"
 #include "zelk_run.h"
 #include "solve_work.h"
+#include "test_switches.h"
 
 namespace {
 
@@ -79,15 +81,30 @@ struct Solved {
     stiffness_counts use;
 };
 
+// Runs its tests with the kernel set of the parameter.
+class StiffnessEnvelope : public ::testing::TestWithParam<kernel_set> {
+  protected:
+    void SetUp() override {
+        if (!runs_here(GetParam())) GTEST_SKIP() << "this processor does not run these kernels";
+        test_switch.kernels = GetParam();
+    }
+    void TearDown() override { test_switch = test_switches{}; }
+};
+
+INSTANTIATE_TEST_SUITE_P(Kernels, StiffnessEnvelope, ::testing::ValuesIn(built_kernel_sets()),
+                         [](const auto &info) {
+                             return std::string(info.param == KERNELS_AVX2 ? "avx2" : "portable");
+                         });
+
 Solved solve(const std::string &input, std::vector<std::string> words, bool full_only) {
     stiffness_use = stiffness_counts{};
-    stiffness_use.full_only = full_only;
+    test_switch.full_only = full_only;
     Solved s{run_zelk(input, std::move(words)), stiffness_use};
-    stiffness_use = stiffness_counts{};
+    test_switch.full_only = false;
     return s;
 }
 
-TEST(StiffnessEnvelope, FollowsTheNumberingAndGivesTheFullTablesBytes) {
+TEST_P(StiffnessEnvelope, FollowsTheNumberingAndGivesTheFullTablesBytes) {
     struct Case {
         const char *name;
         Grid grid;
@@ -128,7 +145,7 @@ TEST(StiffnessEnvelope, FollowsTheNumberingAndGivesTheFullTablesBytes) {
     }
 }
 
-TEST(StiffnessEnvelope, InfiniteStiffnessIsSolvedOverTheFullTable) {
+TEST_P(StiffnessEnvelope, InfiniteStiffnessIsSolvedOverTheFullTable) {
     Grid g{4, 8, false, "inf"};
     Solved s = solve(grid_text(g), {"zelk"}, false);
     EXPECT_EQ(s.run.status, 0) << s.run.err;
@@ -145,10 +162,9 @@ struct Both {
 Both solve_both(const std::string &input, std::vector<std::string> words) {
     Both b;
     b.fast = solve(input, words, false);
-    stiffness_use = stiffness_counts{};
-    stiffness_use.plain_only = true;
+    test_switch.plain_only = true;
     b.plain.run = run_zelk(input, std::move(words));
-    stiffness_use = stiffness_counts{};
+    test_switch.plain_only = false;
     return b;
 }
 
@@ -189,8 +205,9 @@ std::string values_text(const Values &g) {
 }
 
 // Infinities and NaNs in any list, which send the solve to the full table or
-// meet there: every byte as the plain loops give it, NaN signs included.
-TEST(StiffnessEnvelope, SpecialValuesGiveThePlainLoopsBytes) {
+// meet there: every byte as the plain loops of this build give it, NaN signs
+// included.
+TEST_P(StiffnessEnvelope, SpecialValuesGiveThePlainLoopsBytes) {
     struct Case {
         std::string name;
         std::string input;
@@ -250,7 +267,7 @@ TEST(StiffnessEnvelope, SpecialValuesGiveThePlainLoopsBytes) {
     setrlimit(RLIMIT_AS, &lim);
 }
 
-TEST(StiffnessEnvelope, FullTableThatCannotBeHadEndsWithOutOfMemory) {
+TEST(StiffnessMemory, FullTableThatCannotBeHadEndsWithOutOfMemory) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizer's shadow memory needs more address space than the limit leaves";
 #else

@@ -1,0 +1,26 @@
+// Switches for tests, in one place: they steer a solve onto one of its paths,
+// so that a test can compare the paths on one input. zelk itself never sets
+// them and runs with the values given here.
+#pragma once
+
+#include <vector>
+
+/// Sets of elimination kernels, alike in every value they give.
+enum kernel_set {
+    KERNELS_AUTO = 0,     // the fastest set that this processor runs
+    KERNELS_PORTABLE = 1, // any processor
+    KERNELS_AVX2 = 2,     // x86 processors with AVX2, in x86 builds only
+};
+
+struct test_switches {
+    kernel_set kernels = KERNELS_AUTO; // the elimination's kernels: a set that runs here
+    bool full_only = false;            // solve every stiffness system over the full table
+    bool plain_only = false;           // solve it there by the plain loops
+};
+extern test_switches test_switch;
+
+/// Returns the kernel sets that this build holds, KERNELS_PORTABLE first.
+std::vector<kernel_set> built_kernel_sets();
+
+/// Says whether this processor runs kernel set k.
+bool runs_here(kernel_set k);
