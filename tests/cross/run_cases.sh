@@ -10,8 +10,9 @@
 #             equal (for another processor family, whose operations on
 #             invalid operands give the NaN of the other sign)
 #   QEMU      the qemu-user command line, e.g. qemu-aarch64 -L /usr/aarch64-linux-gnu
-# JOBS (default: the number of processors) cases run at a time. Prints each
-# failing case with its differences; exit status 1 when one fails.
+# JOBS (default: the number of processors) cases run at a time, each for 600 s
+# at most. Prints each failing case with its differences; exit status 1 when
+# one fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 cases=$(cd "$here/../cases" && pwd)
@@ -35,7 +36,11 @@ find "$cases" -name prog -printf '%h\n' | sort |
   xargs -d '\n' -P "${JOBS:-$(nproc)}" -I{} bash -c '
     name=${1#"$2"/}
     file=$log/${name//\//:}
-    if bash "$3/../run_case.sh" $nan_sign "$1" "${@:4}" >"$file" 2>&1; then rm -f "$file"; fi
+    timeout 600 bash "$3/../run_case.sh" $nan_sign "$1" "${@:4}" >"$file" 2>&1
+    case $? in
+      0) rm -f "$file" ;;
+      124) echo "--- no result within 600 s" >>"$file" ;;
+    esac
   ' run {} "$cases" "$here" "$zelk" "$zelkad" "$@"
 
 total=$(find "$cases" -name prog | wc -l)
