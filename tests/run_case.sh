@@ -13,8 +13,20 @@
 #   gen     (optional) a bash script that makes large files at run time: run
 #           in an empty folder, it writes any of stdin, stdout and stderr
 #           that the case folder does not hold
+#
+# Usage: run_case.sh [--any-nan-sign] CASE ZELK ZELKAD [QEMU...]
+#   --any-nan-sign  a NaN's sign does not count: "-nan" and "nan" compare equal
+#   QEMU    (optional) a qemu-user command line, such as qemu-aarch64 -L
+#           /usr/aarch64-linux-gnu, to run the program under; it passes argv0
+#           on with its option -0
 set -u
+any_nan_sign=0
+if [ "${1:-}" = --any-nan-sign ]; then
+  any_nan_sign=1
+  shift
+fi
 case_dir=$(cd "$1" && pwd) zelk=$2 zelkad=$3
+qemu=("${@:4}")
 
 prog=$(<"$case_dir/prog")
 case $prog in
@@ -48,12 +60,21 @@ case_file() {
   fi
 }
 input=$(case_file stdin)
-(exec -a "$argv0" "$bin" "${args[@]}") <"$input" >"$out/stdout" 2>"$out/stderr"
+if [ ${#qemu[@]} -gt 0 ]; then
+  "${qemu[@]}" -0 "$argv0" "$bin" "${args[@]}"
+else
+  (exec -a "$argv0" "$bin" "${args[@]}")
+fi <"$input" >"$out/stdout" 2>"$out/stderr"
 status=$?
 
 fail=0
 for stream in stdout stderr; do
   expected=$(case_file "$stream")
+  if [ $any_nan_sign = 1 ]; then
+    sed 's/-nan/nan/g' "$expected" >"$out/expected_$stream"
+    expected=$out/expected_$stream
+    sed -i 's/-nan/nan/g' "$out/$stream"
+  fi
   if ! cmp -s "$expected" "$out/$stream"; then
     echo "--- $stream differs (expected vs actual):"
     diff <(od -c "$expected") <(od -c "$out/$stream") | head -40

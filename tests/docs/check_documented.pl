@@ -14,52 +14,30 @@
 use strict;
 use warnings;
 
-# Only what perl-base has: its built-in :utf8 layer and utf8::decode, not
-# the :encoding layer, whose module a bare Debian lacks.
-binmode STDOUT, ':utf8';
+# The arguments, file reading, the sources as the checks see them and
+# $conversion: check_common.pl, beside this script.
+BEGIN {
+    my $dir = __FILE__ =~ m{^(.*/)} ? $1 : '';
+    require(($dir =~ m{^/} ? '' : './') . $dir . 'check_common.pl');
+}
+our $conversion;
 
 my $unreachable = shift @ARGV // '';
-my @groups = ([]);
-for my $arg (@ARGV) {
-    if ($arg eq '--') { push @groups, []; next; }
-    push @{ $groups[-1] }, $arg;
-}
+my @groups = arg_groups(@ARGV);
 if (@groups != 2 || !@{ $groups[0] } || !@{ $groups[1] }) {
     print STDERR "usage: check_documented.pl UNREACHABLE RENDERED... -- SOURCE...\n";
     exit 2;
 }
 my ($pages, $sources) = @groups;
 
-sub slurp {
-    my ($name) = @_;
-    open my $fh, '<:raw', $name or die "$name: $!\n";
-    local $/;
-    my $text = <$fh>;
-    close $fh;
-    return $text;
-}
-
-# The characters of a UTF-8 file.
-sub decoded {
-    my ($name) = @_;
-    my $text = slurp($name);
-    utf8::decode($text) or die "$name: not UTF-8\n";
-    return $text;
-}
-
 # The pages' plain text: overstrike undone, one paragraph per line.
 my $text = join "\n", map { decoded($_) } @$pages;
 $text =~ s/.\x08//g;
 $text =~ s/[\x{2010}\x{2212}]/-/g;
 
-my $code = join "\n", map { slurp($_) } @$sources;
-$code =~ s{/\*.*?\*/}{}sg;
-$code =~ s{(^|[\s;{})])//[^\n]*}{$1}mg;
-$code =~ s/"\s*\n\s*"//g;
-$code =~ s/"[ \t]+"//g;
+my $code = source_code(@$sources);
 
 my $literal = qr/"((?:[^"\\\n]|\\.)*)"/;
-my $conversion = qr/%[-+ #0]*(?:\d+|\*)?(?:\.(?:\d+|\*))?(?:hh|h|ll|l|L|z)?[a-zA-Z]/;
 my %skip = map { chomp; ($_ => 1) } grep { !/^#/ && /\S/ } split /^/m, slurp($unreachable);
 my (%seen, $faults);
 while ($code =~ /(?<!void )\b(?:fin|aviso|avisozelk|stop|check)\s*\(([^;]*)\)\s*;/g) {

@@ -15,50 +15,23 @@
 use strict;
 use warnings;
 
-# Only what perl-base has: its built-in :utf8 layer and utf8::decode, not
-# the :encoding layer, whose module a bare Debian lacks.
-binmode STDOUT, ':utf8';
-
-my @groups = ([]);
-for my $arg (@ARGV) {
-    if ($arg eq '--') { push @groups, []; next; }
-    push @{ $groups[-1] }, $arg;
+# The arguments, file reading, the sources as the checks see them and
+# $conversion: check_common.pl, beside this script.
+BEGIN {
+    my $dir = __FILE__ =~ m{^(.*/)} ? $1 : '';
+    require(($dir =~ m{^/} ? '' : './') . $dir . 'check_common.pl');
 }
+our $conversion;
+
+my @groups = arg_groups(@ARGV);
 if (@groups != 3 || !@{ $groups[0] }) {
     print STDERR "usage: check_quotes.pl RENDERED... -- SOURCE... -- EXPECTED...\n";
     exit 2;
 }
 my ($pages, $sources, $expected) = @groups;
 
-sub slurp {
-    my ($name) = @_;
-    open my $fh, '<:raw', $name or die "$name: $!\n";
-    local $/;
-    my $text = <$fh>;
-    close $fh;
-    return $text;
-}
-
-# The characters of a UTF-8 file.
-sub decoded {
-    my ($name) = @_;
-    my $text = slurp($name);
-    utf8::decode($text) or die "$name: not UTF-8\n";
-    return $text;
-}
-
-# The sources as one text, adjacent string literals joined ("ab" "cd" is
-# "abcd"), so that a message split over two lines of code is still found.
-my $code = join "\n", map { slurp($_) } @$sources;
-# Comments do not count: a message must be in the code itself.
-$code =~ s{/\*.*?\*/}{}sg;
-$code =~ s{(^|[\s;{})])//[^\n]*}{$1}mg;
-$code =~ s/"\s*\n\s*"//g;
-$code =~ s/"[ \t]+"//g;
+my $code = source_code(@$sources);
 my @cases = map { slurp($_) } @$expected;
-
-# A printf conversion: flags, width, precision, length, conversion letter.
-my $conversion = qr/%[-+ #0]*(?:\d+|\*)?(?:\.(?:\d+|\*))?(?:hh|h|ll|l|L|z)?[a-zA-Z]/;
 
 # Splits a rendered line into characters, each with its italic mark.
 sub cells {
