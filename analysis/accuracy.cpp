@@ -13,12 +13,16 @@
 
 accuracy_report last_accuracy;
 
-void reset_accuracy() { last_accuracy = accuracy_report(); }
+void reset_accuracy() {
+    last_accuracy = accuracy_report();
+}
 
 namespace {
 
 // Degree of freedom of end e, axis j of bar `bar`.
-int dof(int bar, int e, int j) { return 2 * (ndb[2 * bar + e] - 1) + j; }
+int dof(int bar, int e, int j) {
+    return 2 * (ndb[2 * bar + e] - 1) + j;
+}
 
 // Magnitude of the axial force that the bar's block makes of the relative
 // displacement (dx, dy) of its ends: the block is EA/L^3 times the outer
@@ -36,8 +40,10 @@ double dot(const float *a, const double *x, int n) {
     double s[4] = {0, 0, 0, 0};
     int i = 0;
     for (; i + 4 <= n; i += 4)
-        for (int j = 0; j < 4; j++) s[j] += double(a[i + j]) * x[i + j];
-    for (; i < n; i++) s[0] += double(a[i]) * x[i];
+        for (int j = 0; j < 4; j++)
+            s[j] += double(a[i + j]) * x[i + j];
+    for (; i < n; i++)
+        s[0] += double(a[i]) * x[i];
     return (s[0] + s[1]) + (s[2] + s[3]);
 }
 
@@ -101,8 +107,10 @@ void check_accuracy(const factor_rows &f, const float *piv, const float *diag,
 
     // Displacements: the largest correction against the largest displacement.
     double umax = 0, dmax = 0;
-    for (int i = 0; i < 2 * nn; i++) umax = std::max(umax, std::fabs(disp(i)));
-    for (int r = 0; r < f.n; r++) dmax = std::max(dmax, std::fabs(x[r]));
+    for (int i = 0; i < 2 * nn; i++)
+        umax = std::max(umax, std::fabs(disp(i)));
+    for (int r = 0; r < f.n; r++)
+        dmax = std::max(dmax, std::fabs(x[r]));
     // Bar forces: the largest correction against the largest force, or, where
     // the forces are zero to rounding (a settlement of a statically
     // determinate truss), against the force that each moved support would

@@ -17,10 +17,10 @@ struct lost_pivot {
 
 /// What the check of the last solve found.
 struct accuracy_report {
-    bool estimated = false;   // a solve was completed and estimated
-    double displacement = 0;  // largest correction over the largest displacement
-    double force = 0;         // largest bar force correction over the force scale
-    int lost_count = 0;       // pivots lost, all of them
+    bool estimated = false;       // a solve was completed and estimated
+    double displacement = 0;      // largest correction over the largest displacement
+    double force = 0;             // largest bar force correction over the force scale
+    int lost_count = 0;           // pivots lost, all of them
     std::vector<lost_pivot> lost; // the first max_lost_kept of them, in equation order
 };
 

@@ -40,7 +40,8 @@ void read_output(const char *path, int nb, int nn, std::vector<double> &N, std::
     if (!in) fail("cannot read the output");
     std::string line;
     std::vector<std::string> lines;
-    while (std::getline(in, line)) lines.push_back(line);
+    while (std::getline(in, line))
+        lines.push_back(line);
     for (const std::string &l : lines) {
         int k;
         double p;
@@ -53,7 +54,8 @@ void read_output(const char *path, int nb, int nn, std::vector<double> &N, std::
     for (std::size_t k = 0; k < lines.size(); k++)
         if (lines[k] == "N") i = k + 1; // the last list N
     if (i == 0) fail("no list N in the output");
-    for (int b = 0; b < nb; b++) N.push_back(std::stod(lines.at(i + b)));
+    for (int b = 0; b < nb; b++)
+        N.push_back(std::stod(lines.at(i + b)));
     std::size_t j = 0;
     for (std::size_t k = 0; k < lines.size(); k++)
         if (lines[k].rfind("D\t", 0) == 0) j = k;
@@ -98,7 +100,8 @@ int main(int argc, char **argv) {
     };
     std::vector<Bar> bars(nb);
     std::vector<int> first(n);
-    for (int r = 0; r < n; r++) first[r] = r;
+    for (int r = 0; r < n; r++)
+        first[r] = r;
     for (int b = 0; b < nb; b++) {
         Bar &B = bars[b];
         const int a = ndb[2 * b] - 1, e = ndb[2 * b + 1] - 1;
@@ -118,7 +121,8 @@ int main(int argc, char **argv) {
     }
     // Skyline of the lower triangle: row r holds columns first[r] .. r.
     std::vector<std::size_t> off(n + 1, 0);
-    for (int r = 0; r < n; r++) off[r + 1] = off[r] + std::size_t(r - first[r] + 1);
+    for (int r = 0; r < n; r++)
+        off[r + 1] = off[r] + std::size_t(r - first[r] + 1);
     std::vector<real> K(off[n], 0), f(n, 0);
     auto at = [&](int r, int c) -> real & { return K[off[r] + std::size_t(c - first[r])]; };
     for (int i = 0; i < m; i++)
@@ -139,7 +143,8 @@ int main(int argc, char **argv) {
         }
     }
     std::vector<real> diag(n);
-    for (int r = 0; r < n; r++) diag[r] = at(r, r);
+    for (int r = 0; r < n; r++)
+        diag[r] = at(r, r);
     double pmin = HUGE_VAL;
     for (std::size_t r = 0; r < piv.size() && int(r) < n; r++)
         pmin = std::min(pmin, double(real(piv[r]) / diag[r]));
@@ -148,7 +153,8 @@ int main(int argc, char **argv) {
     for (int r = 0; r < n; r++) {
         for (int c = first[r]; c <= r; c++) {
             real s = at(r, c);
-            for (int k = std::max(first[r], first[c]); k < c; k++) s -= at(r, k) * D[k] * at(c, k);
+            for (int k = std::max(first[r], first[c]); k < c; k++)
+                s -= at(r, k) * D[k] * at(c, k);
             if (c < r)
                 at(r, c) = s / D[c];
             else
@@ -160,10 +166,13 @@ int main(int argc, char **argv) {
         }
     }
     for (int r = 0; r < n; r++)
-        for (int k = first[r]; k < r; k++) f[r] -= at(r, k) * f[k];
-    for (int r = 0; r < n; r++) f[r] /= D[r];
+        for (int k = first[r]; k < r; k++)
+            f[r] -= at(r, k) * f[k];
+    for (int r = 0; r < n; r++)
+        f[r] /= D[r];
     for (int r = n - 1; r >= 0; r--)
-        for (int k = first[r]; k < r; k++) f[k] -= at(r, k) * f[r];
+        for (int k = first[r]; k < r; k++)
+            f[k] -= at(r, k) * f[r];
 
     auto u = [&](int i) { return eq[i] >= 0 ? f[eq[i]] : real(d[i]); };
     real umax = 0, uerr = 0, nmax = 0, nerr = 0, floor = 0;
@@ -173,7 +182,8 @@ int main(int argc, char **argv) {
     }
     for (int b = 0; b < nb; b++) {
         const Bar &B = bars[b];
-        const real N = B.k * (B.c * (u(B.dof[2]) - u(B.dof[0])) + B.s * (u(B.dof[3]) - u(B.dof[1])));
+        const real N =
+            B.k * (B.c * (u(B.dof[2]) - u(B.dof[0])) + B.s * (u(B.dof[3]) - u(B.dof[1])));
         nmax = std::max(nmax, std::fabs(N));
         nerr = std::max(nerr, std::fabs(N - real(Np[b])));
         for (int t : B.dof)

@@ -32,17 +32,21 @@ std::string mast(int panels, double width, const std::vector<Load> &loads,
     std::ostringstream s;
     s.precision(9);
     s << "C\n";
-    for (int i = 0; i <= panels; i++) s << 0 << ' ' << i << '\n' << width << ' ' << i << '\n';
+    for (int i = 0; i <= panels; i++)
+        s << 0 << ' ' << i << '\n' << width << ' ' << i << '\n';
     s << "B\n";
-    for (int i = 0; i <= panels; i++) s << 2 * i + 1 << ' ' << 2 * i + 2 << " 1\n";
+    for (int i = 0; i <= panels; i++)
+        s << 2 * i + 1 << ' ' << 2 * i + 2 << " 1\n";
     for (int i = 0; i < panels; i++)
         s << 2 * i + 1 << ' ' << 2 * i + 3 << " 1\n"
           << 2 * i + 2 << ' ' << 2 * i + 4 << " 1\n"
           << 2 * i + 1 << ' ' << 2 * i + 4 << " 1\n";
     s << "S 1 1\nM 2e8\nV\n";
-    for (const Support &v : supports) s << v.node << ' ' << v.axis << ' ' << v.value << '\n';
+    for (const Support &v : supports)
+        s << v.node << ' ' << v.axis << ' ' << v.value << '\n';
     if (!loads.empty()) s << "Q\n";
-    for (const Load &q : loads) s << q.node << ' ' << q.axis << ' ' << q.value << '\n';
+    for (const Load &q : loads)
+        s << q.node << ' ' << q.axis << ' ' << q.value << '\n';
     return s.str();
 }
 
@@ -54,7 +58,8 @@ std::string bridge(int panels, double depth, double E, double settlement,
     std::ostringstream s;
     s.precision(9);
     s << "C\n";
-    for (int i = 0; i <= panels; i++) s << 4 * i << " 0\n" << 4 * i << ' ' << depth << '\n';
+    for (int i = 0; i <= panels; i++)
+        s << 4 * i << " 0\n" << 4 * i << ' ' << depth << '\n';
     s << "B\n";
     for (int i = 0; i < panels; i++) {
         s << 2 * i + 1 << ' ' << 2 * i + 3 << " 1\n" << 2 * i + 2 << ' ' << 2 * i + 4 << " 1\n";
@@ -63,16 +68,20 @@ std::string bridge(int panels, double depth, double E, double settlement,
         else
             s << 2 * i + 2 << ' ' << 2 * i + 3 << " 1\n";
     }
-    for (int i = 0; i <= panels; i++) s << 2 * i + 1 << ' ' << 2 * i + 2 << " 1\n";
-    s << "S 1 1\nM " << E << "\nV\n1 1 0\n1 2 0\n" << 2 * panels + 1 << " 2 " << -settlement << '\n';
+    for (int i = 0; i <= panels; i++)
+        s << 2 * i + 1 << ' ' << 2 * i + 2 << " 1\n";
+    s << "S 1 1\nM " << E << "\nV\n1 1 0\n1 2 0\n"
+      << 2 * panels + 1 << " 2 " << -settlement << '\n';
     if (!loads.empty()) s << "Q\n";
-    for (const Load &q : loads) s << q.node << ' ' << q.axis << ' ' << q.value << '\n';
+    for (const Load &q : loads)
+        s << q.node << ' ' << q.axis << ' ' << q.value << '\n';
     return s.str();
 }
 
 std::vector<Load> bottom_loads(int panels, double value) {
     std::vector<Load> q;
-    for (int i = 1; i < panels; i++) q.push_back({2 * i + 1, 2, value});
+    for (int i = 1; i < panels; i++)
+        q.push_back({2 * i + 1, 2, value});
     return q;
 }
 
@@ -85,7 +94,7 @@ struct Case {
     const char *name;
     std::string input;
     std::vector<std::string> args;
-    std::string err;  // standard error, whole, or its start when `prefix`
+    std::string err; // standard error, whole, or its start when `prefix`
     bool prefix;
 };
 
@@ -95,18 +104,25 @@ TEST(AccuracyCheck, WarnsOnSpoiledAnswersOnly) {
         {"slender mast, axial load", mast(6, 0.05, {{13, 2, -1}, {14, 2, -1}}), {}, spoiled, true},
         // A moved support: the reactions dwarf the load.
         {"slender mast, lateral load, base settled by 1e-6",
-         mast(6, 0.02, {{13, 1, 1}}, {{1, 1, 0}, {1, 2, 0}, {2, 1, 0}, {2, 2, -1e-6}}), {}, spoiled,
+         mast(6, 0.02, {{13, 1, 1}}, {{1, 1, 0}, {1, 2, 0}, {2, 1, 0}, {2, 2, -1e-6}}),
+         {},
+         spoiled,
          true},
         // A load on a supported degree of freedom strains nothing.
         {"slender bridge, large load on the pinned support",
-         bridge(10, 0.2, 2e8, 0, [] {
-             auto q = bottom_loads(10, -1);
-             q.push_back({1, 2, -1000});
-             return q;
-         }()),
-         {}, spoiled, true},
+         bridge(10, 0.2, 2e8, 0,
+                [] {
+                    auto q = bottom_loads(10, -1);
+                    q.push_back({1, 2, -1000});
+                    return q;
+                }()),
+         {},
+         spoiled,
+         true},
         // A mechanism: node 4 hangs from one bar.
-        {"pendulum", pendulum, {},
+        {"pendulum",
+         pendulum,
+         {},
          "\nzelk: warning: spoiled: displacements off by about 438%, bar forces by 0.00068%\n"
          "\nzelk: warning: node 4, axis 2: pivot -1.9e-06: a mechanism, or rounding lost it\n"
          "\nzelk: warning: a bar or a support may be missing where a pivot is lost\n",
@@ -115,14 +131,24 @@ TEST(AccuracyCheck, WarnsOnSpoiledAnswersOnly) {
         // rounding noise for bar forces; stocky trusses; opposite loads on a
         // slender mast, right past negative pivots.
         {"determinate bridge settled, no load", bridge(6, 3, 2e6, 0.01, {}), {}, no_load, false},
-        {"stocky mast, axial and lateral loads", mast(6, 1, {{13, 2, -1}, {14, 1, 1}}), {}, "", false},
+        {"stocky mast, axial and lateral loads",
+         mast(6, 1, {{13, 2, -1}, {14, 1, 1}}),
+         {},
+         "",
+         false},
         {"bridge, bottom loads", bridge(10, 3, 2e8, 0, bottom_loads(10, -1)), {}, "", false},
-        {"slender mast, opposite loads at the top", mast(20, 0.02, {{41, 1, -1}, {42, 1, 1}}), {}, "",
+        {"slender mast, opposite loads at the top",
+         mast(20, 0.02, {{41, 1, -1}, {42, 1, 1}}),
+         {},
+         "",
          false},
         // Nothing solved, nothing checked.
         {"input check only", mast(6, 0.05, {{13, 2, -1}}), {"-t", "-s"}, "", false},
-        {"zero pivot", "C 0 0 1 0\nB 1 2 1\nS 1 1\nM 1\nV 1 1 0 1 2 0\nQ 2 1 1\n", {},
-         "\nzelk: there is no solution! (function `resuelve'\n", false},
+        {"zero pivot",
+         "C 0 0 1 0\nB 1 2 1\nS 1 1\nM 1\nV 1 1 0 1 2 0\nQ 2 1 1\n",
+         {},
+         "\nzelk: there is no solution! (function `resuelve'\n",
+         false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -177,8 +203,8 @@ TEST(AccuracyCheck, EstimateFollowsTheTrueError) {
     for (double width : {1.0, 0.05}) {
         SCOPED_TRACE(width);
         const int panels = 6;
-        const SioRun r =
-            run_zelk(mast(panels, width, {{2 * panels + 1, 2, -1}, {2 * panels + 2, 2, -1}}), {"zelk"});
+        const SioRun r = run_zelk(
+            mast(panels, width, {{2 * panels + 1, 2, -1}, {2 * panels + 2, 2, -1}}), {"zelk"});
         ASSERT_TRUE(last_accuracy.estimated);
         const std::vector<double> N = forces(r.out);
         ASSERT_EQ(N.size(), std::size_t(4 * panels + 1));

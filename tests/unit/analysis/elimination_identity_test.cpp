@@ -20,6 +20,7 @@
 
 #include "elimination.h"
 #include "elimination_reference.h"
+#include "kernel_sets.h"
 #include "test_switches.h"
 
 // The library reads the debug flag that the analysis modules define; taking
@@ -167,20 +168,9 @@ bool expect_identical(const System &s, const std::string &what) {
     return went_full;
 }
 
-// Runs its tests with the kernel set of the parameter.
-class EliminationIdentity : public ::testing::TestWithParam<kernel_set> {
-  protected:
-    void SetUp() override {
-        if (!runs_here(GetParam())) GTEST_SKIP() << "this processor does not run these kernels";
-        test_switch.kernels = GetParam();
-    }
-    void TearDown() override { test_switch = test_switches{}; }
-};
-
-INSTANTIATE_TEST_SUITE_P(Kernels, EliminationIdentity, ::testing::ValuesIn(built_kernel_sets()),
-                         [](const auto &info) {
-                             return std::string(info.param == KERNELS_AVX2 ? "avx2" : "portable");
-                         });
+// Runs its tests with each kernel set of the build.
+class EliminationIdentity : public KernelSetTest {};
+INSTANTIATE_FOR_KERNEL_SETS(EliminationIdentity);
 
 // Kinds of diagonal: dominant positive (positive definite when symmetric),
 // dominant with random sign (negative pivots), or plain random (indefinite,

@@ -13,25 +13,15 @@
 
 #include "analysis.h"
 #include "sio_capture.h"
+#include "kernel_sets.h"
 #include "test_switches.h"
 #include "zelk_run.h"
 
 namespace {
 
-// Runs its tests with the kernel set of the parameter.
-class NanResults : public ::testing::TestWithParam<kernel_set> {
-  protected:
-    void SetUp() override {
-        if (!runs_here(GetParam())) GTEST_SKIP() << "this processor does not run these kernels";
-        test_switch.kernels = GetParam();
-    }
-    void TearDown() override { test_switch = test_switches{}; }
-};
-
-INSTANTIATE_TEST_SUITE_P(Kernels, NanResults, ::testing::ValuesIn(built_kernel_sets()),
-                         [](const auto &info) {
-                             return std::string(info.param == KERNELS_AVX2 ? "avx2" : "portable");
-                         });
+// Runs its tests with each kernel set of the build.
+class NanResults : public KernelSetTest {};
+INSTANTIATE_FOR_KERNEL_SETS(NanResults);
 
 // A zelk run, checked byte for byte against the run by the plain loops, then
 // returned with every "-nan" read as "nan".

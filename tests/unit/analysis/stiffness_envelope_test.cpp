@@ -20,6 +20,7 @@
 #include "sio_capture.h"
 #include "zelk_run.h"
 #include "solve_work.h"
+#include "kernel_sets.h"
 #include "test_switches.h"
 
 namespace {
@@ -81,20 +82,9 @@ struct Solved {
     stiffness_counts use;
 };
 
-// Runs its tests with the kernel set of the parameter.
-class StiffnessEnvelope : public ::testing::TestWithParam<kernel_set> {
-  protected:
-    void SetUp() override {
-        if (!runs_here(GetParam())) GTEST_SKIP() << "this processor does not run these kernels";
-        test_switch.kernels = GetParam();
-    }
-    void TearDown() override { test_switch = test_switches{}; }
-};
-
-INSTANTIATE_TEST_SUITE_P(Kernels, StiffnessEnvelope, ::testing::ValuesIn(built_kernel_sets()),
-                         [](const auto &info) {
-                             return std::string(info.param == KERNELS_AVX2 ? "avx2" : "portable");
-                         });
+// Runs its tests with each kernel set of the build.
+class StiffnessEnvelope : public KernelSetTest {};
+INSTANTIATE_FOR_KERNEL_SETS(StiffnessEnvelope);
 
 Solved solve(const std::string &input, std::vector<std::string> words, bool full_only) {
     stiffness_use = stiffness_counts{};
