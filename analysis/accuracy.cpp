@@ -75,7 +75,7 @@ void check_accuracy(const factor_rows &f, const float *piv, const float *diag,
         const float p = piv[k];
         if (!std::isfinite(p)) continue;
         if (double(p) <= lost_pivot_fraction * std::fabs(double(diag[k]))) {
-            if (rep.lost_count < max_lost_kept) rep.lost.push_back({k, p, diag[k]});
+            if (rep.lost_count < max_lost_kept) rep.lost.push_back({k, p});
             rep.lost_count++;
         }
     }

@@ -10,9 +10,8 @@
 
 /// A pivot that is negative or tiny beside its equation's diagonal.
 struct lost_pivot {
-    int equation;   // 0-based equation number
-    float pivot;    // the pivot as printed
-    float diagonal; // the equation's diagonal before the elimination
+    int equation; // 0-based equation number
+    float pivot;  // the pivot as printed
 };
 
 /// What the check of the last solve found.
