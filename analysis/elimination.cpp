@@ -87,14 +87,17 @@ template <int O> inline float mul(float x, float y) {
 }
 
 // The loops as written, each product as mul_first: the reference, and
-// the way out when the work arrays of a full table cannot be had.
+// the way out when the work arrays of a full table cannot be had. Row k is
+// divided from its diagonal on, so that the L factors left of it stay as they
+// stood at their step, as the other paths leave them: nothing here reads them
+// after their step, and the check of the solution reads them undivided.
 int plain(Kmatrix K, float *a, int ni, pivot_printer print, void *ctx) {
     for (int k = 0; k < ni - 1; k++) {
         float p = K[k][k];
         if (print) print(k + 1, p, ctx);
         if (p == 0.0f) return SOLVE_ZERO_PIVOT;
         float *rk = K[k];
-        for (int c = 0; c < ni; c++) rk[c] = rk[c] / p;
+        for (int c = k; c < ni; c++) rk[c] = rk[c] / p;
         a[k] = a[k] / p;
         for (int r = k + 1; r < ni; r++) {
             float *rr = K[r];
