@@ -212,38 +212,87 @@ bool solution_finite() {
     return true;
 }
 
+// Node and axis (1-based) of 0-based equation `eq`, by the equation codes in v.
+void node_axis(int eq, int *node, int *axis) {
+    int i = 0;
+    while (v[i] != eq) i++;
+    *node = i / 2 + 1;
+    *axis = i % 2 + 1;
+}
+
+// Names the pivot p of equation eq: a mechanism there, or stiffness below
+// what single precision holds.
+void warn_pivot(int eq, float p) {
+    char text[96];
+    int node, axis;
+    node_axis(eq, &node, &axis);
+    aviso(programa, warning_text(text, sizeof text,
+                                 "node %d, axis %d: pivot %.2g: a mechanism, or rounding lost it",
+                                 node, axis, double(p)));
+}
+
 // Warns, after the results, when the solution printed holds infinite or
 // undefined values, or when the estimated error of its displacements or its
-// bar forces exceeds error_limit; then also names each pivot that lost nearly
-// all of its diagonal: a mechanism there, or stiffness lost to rounding.
-// Right answers can hold such pivots too (opposite loads on a slender mast),
-// so a pivot alone does not warn.
+// bar forces exceeds error_limit, and then names the equation whose
+// correction is largest (in a mechanism, a node that moves in it); names
+// each pivot lost beside its diagonal, spoiled or not: a mechanism there, or
+// stiffness that rounding lost; says when the check could not be made.
 void check_solution() {
     const accuracy_report &acc = last_accuracy;
-    if (!acc.estimated) return;
-    const bool finite = solution_finite() && !std::isnan(acc.displacement) && !std::isnan(acc.force);
-    if (finite && acc.displacement <= error_limit && acc.force <= error_limit) return;
-    std::fflush(sio_out); // the warnings follow the results also where both streams meet
-    if (!finite) {
-        aviso(programa, "the solution holds infinite or undefined values: it is spoiled");
+    char text[96], du[16], dn[16];
+    if (acc.skipped) {
+        std::fflush(sio_out);
+        aviso(programa, "the solution was not checked: no memory for the check");
         return;
     }
-    char text[96], du[16], dn[16];
-    aviso(programa, warning_text(text, sizeof text,
-                                 "spoiled: displacements off by about %s, bar forces by %s",
-                                 percent(du, sizeof du, acc.displacement),
-                                 percent(dn, sizeof dn, acc.force)));
-    for (const lost_pivot &p : acc.lost) {
-        int i = 0;
-        while (v[i] != p.equation) i++;
+    if (!acc.estimated) return;
+    const bool values = solution_finite();
+    const bool spoiled = !acc.finite || acc.displacement > error_limit || acc.force > error_limit;
+    if (values && !spoiled && acc.lost_count == 0) return;
+    std::fflush(sio_out); // the warnings follow the results also where both streams meet
+    if (!values)
+        aviso(programa, "the solution holds infinite or undefined values: it is spoiled");
+    else if (!acc.finite)
+        aviso(programa, "spoiled: the check of the solution met infinite or undefined values");
+    else if (spoiled)
         aviso(programa, warning_text(text, sizeof text,
-                                     "node %d, axis %d: pivot %.2g: a mechanism, or rounding lost it",
-                                     i / 2 + 1, i % 2 + 1, double(p.pivot)));
+                                     "spoiled: displacements off by about %s, bar forces by %s",
+                                     percent(du, sizeof du, acc.displacement),
+                                     percent(dn, sizeof dn, acc.force)));
+    bool worst_named = false;
+    for (const lost_pivot &p : acc.lost) {
+        warn_pivot(p.equation, p.pivot);
+        worst_named = worst_named || p.equation == acc.worst;
     }
     if (acc.lost_count > int(acc.lost.size()))
         aviso(programa, warning_text(text, sizeof text, "%d more pivots lost like these",
                                      acc.lost_count - int(acc.lost.size())));
-    if (acc.lost_count > 0) aviso(programa, "a bar or a support may be missing where a pivot is lost");
+    if (values && spoiled && acc.worst >= 0 && !worst_named) {
+        int node, axis;
+        node_axis(acc.worst, &node, &axis);
+        aviso(programa, warning_text(text, sizeof text,
+                                     "node %d, axis %d: off the most (a mechanism moves here, if any)",
+                                     node, axis));
+    }
+    if (acc.lost_count > 0)
+        aviso(programa, "a bar or a support may be missing where a pivot is lost");
+}
+
+// Names what stopped the solve before the run's error: a bar of zero length,
+// or the equation whose pivot was exactly zero.
+void warn_no_solution() {
+    const accuracy_report &acc = last_accuracy;
+    std::fflush(sio_out);
+    if (acc.zero_length_bar >= 0) {
+        const int b = acc.zero_length_bar;
+        char text[96];
+        aviso(programa, warning_text(text, sizeof text,
+                                     "bar %d, from node %d to node %d, has zero length", b + 1,
+                                     ndb[2 * b], ndb[2 * b + 1]));
+    } else if (acc.zero_pivot >= 0) {
+        warn_pivot(acc.zero_pivot, acc.zero_pivot_value);
+        aviso(programa, "a bar or a support may be missing where a pivot is lost");
+    }
 }
 
 // Frees an input array; its absence is an assertion failure naming it.
@@ -286,7 +335,10 @@ int zelk_main(int argc, char **argv) {
         qorig[i] = q[i];
     make_zeroed(QoSs, std::size_t(ns));
 
-    if (resuelve() != 0) fin(programa, "there is no solution! (function `resuelve'");
+    if (resuelve() != 0) {
+        warn_no_solution();
+        fin(programa, "there is no solution! (function `resuelve'");
+    }
     if (debug) std::fprintf(sio_out, "# function `resuelve' Ok\n");
 
     std::fprintf(sio_out, "# displacements: axes 1 and 2\nD");

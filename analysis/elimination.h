@@ -50,6 +50,10 @@ class envelope_table {
     std::size_t stored() const { return stored_; }
     int first(int r) const { return Lo_[r]; }
     int last(int r) const { return R_[r]; }
+    /// The rows (rows()[r]: entry (r, first(r))), their first and last columns.
+    const float *const *rows() const { return row_.data(); }
+    const int *firsts() const { return Lo_.data(); }
+    const int *lasts() const { return R_.data(); }
     /// Entry (r, c), 0-based, with first(r) <= c <= last(r).
     float &at(int r, int c) {
 #ifdef ZELK_BOUNDS_CHECK

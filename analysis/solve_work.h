@@ -65,6 +65,23 @@ struct stiffness_counts {
 };
 extern stiffness_counts stiffness_use;
 
+/// Calls term(row, col, w) for the sixteen terms of bar `bar`'s block, in the
+/// order of assembly: row end, row axis, column end, column axis; row and col
+/// are degrees of freedom, w the block's value with the sign of the ends. The
+/// assembly and the check of the solution walk the terms through it alike.
+template <class F> void for_each_term(int bar, const float block[4], F &&term) {
+    const int node[2] = {ndb[2 * bar], ndb[2 * bar + 1]};
+    for (int e = 0; e < 2; e++)
+        for (int j = 0; j < 2; j++) {
+            const int row = 2 * (node[e] - 1) + j;
+            for (int f = 0; f < 2; f++)
+                for (int n = 0; n < 2; n++) {
+                    const int col = 2 * (node[f] - 1) + n;
+                    term(row, col, e == f ? block[2 * j + n] : -block[2 * j + n]);
+                }
+        }
+}
+
 /// Allocates K (OUT) over the envelope of the equations that the bars couple,
 /// by the equation codes in v; ends the run with "out of memory" when it
 /// cannot be had. The envelope depends only on the bars and the codes.
@@ -78,7 +95,10 @@ void assemble_bar(int bar, const float block[4], envelope_table &K, Kmatrix KRg,
 /// bar's block, as assembled): over the envelope when that gives the plain
 /// loops' values, else over a full table assembled again from the blocks,
 /// whose want of memory ends the run with "out of memory". Prints every pivot
-/// through `print`; returns SOLVE_OK or SOLVE_ZERO_PIVOT. K is released when
-/// the full table is needed, else left as working space.
-int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot_printer print,
-                    void *ctx);
+/// through `print`; returns SOLVE_OK or SOLVE_ZERO_PIVOT. When `check` (the
+/// solve whose results are printed), checks the solution into last_accuracy,
+/// or marks it skipped where the check's memory cannot be had; an exactly
+/// zero pivot is recorded there in any case. K is released when the full
+/// table is needed, else left as working space.
+int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, bool check,
+                    pivot_printer print, void *ctx);

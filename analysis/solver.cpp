@@ -11,26 +11,6 @@
 
 stiffness_counts stiffness_use;
 
-namespace {
-
-// Calls term(row, col, w) for the sixteen terms of bar `bar`'s block, in the
-// order of assembly: row end, row axis, column end, column axis; row and col
-// are degrees of freedom, w the block's value with the sign of the ends.
-template <class F> void for_each_term(int bar, const float block[4], F &&term) {
-    const int node[2] = {ndb[2 * bar], ndb[2 * bar + 1]};
-    for (int e = 0; e < 2; e++)
-        for (int j = 0; j < 2; j++) {
-            const int row = 2 * (node[e] - 1) + j;
-            for (int f = 0; f < 2; f++)
-                for (int n = 0; n < 2; n++) {
-                    const int col = 2 * (node[f] - 1) + n;
-                    term(row, col, e == f ? block[2 * j + n] : -block[2 * j + n]);
-                }
-        }
-}
-
-} // namespace
-
 void alloc_stiffness(envelope_table &K) {
     // Row r of K is coupled to the equations that share a bar with it: from
     // the lowest to the highest of them, itself included.
@@ -85,52 +65,52 @@ void assemble_bar(int bar, const float block[4], envelope_table &K, Kmatrix KRg,
 
 namespace {
 
-// Passes each pivot on to the caller's printer and keeps it for the check.
+// Passes each pivot on to the caller's printer and keeps it for the check,
+// and the last one, which an exactly zero pivot ends with.
 struct pivot_keeper {
     pivot_printer print;
     void *ctx;
-    float *piv;
+    float *piv; // null: not kept
+    int last = 0;
+    float last_pivot = 0;
 };
 
 void keep_pivot(int k, float p, void *ctx) {
     auto *keeper = static_cast<pivot_keeper *>(ctx);
-    keeper->piv[k - 1] = p;
+    if (keeper->piv) keeper->piv[k - 1] = p;
+    keeper->last = k;
+    keeper->last_pivot = p;
     if (keeper->print) keeper->print(k, p, keeper->ctx);
 }
 
 } // namespace
 
-int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot_printer print,
-                    void *ctx) {
+int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, bool check,
+                    pivot_printer print, void *ctx) {
     reset_accuracy();
-    // Each equation's diagonal before the elimination, and its pivot.
-    float_list diag, piv;
-    make_zeroed(diag, std::size_t(ni));
-    make_zeroed(piv, std::size_t(ni));
-    for (int r = 0; r < ni; r++) diag[r] = K.at(r, r);
-    pivot_keeper keeper{print, ctx, piv.data()};
+    // The check's arrays, before the solve writes anything: without them the
+    // solve goes on unchecked.
+    accuracy_work work;
+    if (check && !work.take(ni)) {
+        check = false;
+        last_accuracy.skipped = true;
+    }
+    if (check)
+        for (int r = 0; r < ni; r++) work.diag[r] = K.at(r, r);
+    pivot_keeper keeper{print, ctx, check ? work.piv.data() : nullptr};
+    auto stopped = [&](int status) {
+        if (status == SOLVE_ZERO_PIVOT) {
+            last_accuracy.zero_pivot = keeper.last - 1;
+            last_accuracy.zero_pivot_value = keeper.last_pivot;
+        }
+        return status;
+    };
 
     const bool full_only = test_switch.full_only || test_switch.plain_only;
     const int status = full_only ? SOLVE_NEEDS_FULL : gauss_solve(K, a, keep_pivot, &keeper);
-    if (status == SOLVE_OK) {
-        std::vector<const float *> rows;
-        std::vector<int> first, last;
-        try {
-            rows.resize(ni);
-            first.resize(ni);
-            last.resize(ni);
-        } catch (const std::bad_alloc &) {
-            fin(programa, "out of memory");
-        }
-        for (int r = 0; r < ni; r++) {
-            first[r] = K.first(r);
-            last[r] = K.last(r);
-            rows[r] = &K.at(r, first[r]);
-        }
-        check_accuracy({rows.data(), first.data(), last.data(), ni}, piv.data(), diag.data(),
-                       blocks, a);
-    }
-    if (status != SOLVE_NEEDS_FULL) return status;
+    if (status == SOLVE_OK && check)
+        check_accuracy({K.rows(), K.firsts(), K.lasts(), ni}, work, blocks, a);
+    if (status != SOLVE_NEEDS_FULL) return stopped(status);
     // The zeros outside the envelope take part: the same sums again, in the
     // same order, into a table of every entry.
     K.release();
@@ -144,9 +124,8 @@ int solve_stiffness(envelope_table &K, const float_list &blocks, float *a, pivot
         });
     const int full_status = test_switch.plain_only ? gauss_solve_plain(F, a, ni, keep_pivot, &keeper)
                                                      : gauss_solve_full(F, a, ni, keep_pivot, &keeper);
-    if (full_status == SOLVE_OK)
-        check_accuracy({F, nullptr, nullptr, ni}, piv.data(), diag.data(), blocks, a);
-    return full_status;
+    if (full_status == SOLVE_OK && check) check_accuracy({F, nullptr, nullptr, ni}, work, blocks, a);
+    return stopped(full_status);
 }
 
 void add_loads(float *a) {
@@ -225,7 +204,10 @@ int resuelve() {
 
     for (int b = 0; b < nb; b++) {
         float *block = &blocks[4 * std::size_t(b)];
-        if (barra(BARRA_STIFFNESS, b, block)) return 1;
+        if (barra(BARRA_STIFFNESS, b, block)) {
+            last_accuracy.zero_length_bar = b;
+            return 1;
+        }
         if (imprimir_B) {
             float row[4];
             if (barra(BARRA_STRAIN_ROW, b, row)) return 1;
@@ -242,7 +224,10 @@ int resuelve() {
     }
 
     add_loads(a.data());
-    if (solve_stiffness(K, blocks, a.data(), print_pivot, nullptr)) return 1;
+    // Only the solve whose displacements are printed is checked: this one,
+    // unless strict-sizing cycles follow.
+    const bool printed = !Destricto || maxciclos < 1;
+    if (solve_stiffness(K, blocks, a.data(), printed, print_pivot, nullptr)) return 1;
 
     const bool lists = !Destricto || debug;
     if (lists) std::fprintf(sio_out, "# Bar strains\nE\n");

@@ -41,7 +41,9 @@ int resuelve_dimest() {
         bool show = debug || Convergencia;
 
         add_loads(a.data());
-        if (solve_stiffness(K, blocks, a.data(), print_cycle_pivot, &show)) return 1;
+        // The last cycle's displacements are printed, and only its solve is checked.
+        const bool last = Convergencia || c == maxciclos;
+        if (solve_stiffness(K, blocks, a.data(), last, print_cycle_pivot, &show)) return 1;
 
         if (show) std::fprintf(sio_out, "# Bar strains\nE\n");
         for (int b = 0; b < nb; b++) {

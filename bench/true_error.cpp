@@ -1,16 +1,21 @@
 // Measures how wrong a zelk run's printed bar forces and displacements are:
 // solves the same structure again in extended precision (long double, the
 // stiffness taken from the input data exactly, over its skyline) and compares.
-//   true_error ZELK_OUTPUT < INPUT
+//   true_error ZELK_OUTPUT [ZELK_STDERR] < INPUT
 // prints "displacements <e_u> forces <e_N> equations <n> pivots <p>": the largest
 // difference of the printed displacements over the largest true displacement,
-// and of the printed bar forces over the larger of the largest true bar force
-// and the force that each moved support would bring into the bars that reach
-// it (EA/L times the movement); and the smallest of the printed pivots over
+// and of the printed bar forces over the largest true bar force (where no
+// load acts at a free degree of freedom, over the larger of that and the
+// force that each moved support would bring into the bars that reach it,
+// EA/L times the movement); and the smallest of the printed pivots over
 // their equation's diagonal. Plain analyses only (no strict sizing).
-// Prints "mechanism pivots <p>" and ends with status 2 when the extended
-// solve finds a non-positive pivot; ends with status 2 when the output lacks
-// its lists.
+// When the extended solve finds a pivot at most 1e-12 of its diagonal (a
+// mechanism), prints "mechanism pivots <p> at <q> named <k> moving <m>" and
+// ends with status 2: <q> is the printed pivot of the first such equation
+// over its diagonal; <k> is how many nodes the warnings in ZELK_STDERR name
+// ("node N, axis A:"), <m> how many of them move in a mechanism (a
+// displacement of one of the modes at least 1e-6 of its largest). Ends with status 2 when the
+// output lacks its lists.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -75,7 +80,7 @@ void read_output(const char *path, int nb, int nn, std::vector<double> &N, std::
 } // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) fail("usage: true_error ZELK_OUTPUT < INPUT");
+    if (argc != 2 && argc != 3) fail("usage: true_error ZELK_OUTPUT [ZELK_STDERR] < INPUT");
     int nb = 0, nm = 0, nn = 0, ns = 0;
     float_list As, cdn, d, E, q;
     int_list ms, ndb, sb, v;
@@ -148,22 +153,64 @@ int main(int argc, char **argv) {
     double pmin = HUGE_VAL;
     for (std::size_t r = 0; r < piv.size() && int(r) < n; r++)
         pmin = std::min(pmin, double(real(piv[r]) / diag[r]));
-    // LDL^T over the skyline.
+    // LDL^T over the skyline. A pivot at most 1e-12 of its diagonal is a
+    // mechanism: its mode is kept, and its degree of freedom is then held,
+    // so that the elimination goes on to the next mechanism, if any.
     std::vector<real> D(n);
+    std::vector<bool> held(n, false), moves(n, false);
+    int mechanisms = 0, first_mech = -1;
     for (int r = 0; r < n; r++) {
         for (int c = first[r]; c <= r; c++) {
             real s = at(r, c);
             for (int k = std::max(first[r], first[c]); k < c; k++)
                 s -= at(r, k) * D[k] * at(c, k);
             if (c < r)
-                at(r, c) = s / D[c];
+                at(r, c) = held[c] ? 0 : s / D[c];
             else
                 D[r] = s;
         }
-        if (!(D[r] > 0)) {
-            std::printf("mechanism pivots %.4g\n", pmin);
-            return 2;
+        if (!(D[r] > 1e-12L * std::fabs(diag[r]))) {
+            // The mode: x_r = 1, x_k = -sum of L(j, k) x_j over j = k+1 .. r,
+            // free of strain, so K x = 0 (K is positive semidefinite).
+            std::vector<real> z(n, 0);
+            z[r] = 1;
+            for (int j = r; j > 0; j--)
+                for (int k = first[j]; k < j; k++)
+                    z[k] -= at(j, k) * z[j];
+            real zmax = 0;
+            for (real x : z) zmax = std::max(zmax, std::fabs(x));
+            for (int k = 0; k <= r; k++)
+                if (std::fabs(z[k]) >= 1e-6L * zmax) moves[k] = true;
+            held[r] = true;
+            D[r] = 1;
+            if (mechanisms++ == 0) first_mech = r;
         }
+    }
+    if (mechanisms > 0) {
+        int named = 0, moving = 0;
+        if (argc == 3) {
+            std::ifstream err(argv[2]);
+            std::string line;
+            while (std::getline(err, line)) {
+                const std::size_t at_node = line.find("warning: node ");
+                int node, axis;
+                if (at_node == std::string::npos ||
+                    std::sscanf(line.c_str() + at_node, "warning: node %d, axis %d:", &node, &axis) != 2)
+                    continue;
+                named++;
+                bool moved = false;
+                for (int t = 0; t < 2; t++) {
+                    const int e = eq[2 * (node - 1) + t];
+                    if (e >= 0 && moves[e]) moved = true;
+                }
+                moving += moved;
+            }
+        }
+        const int r = first_mech;
+        const double at_mech = r < int(piv.size()) ? double(real(piv[r]) / diag[r]) : double(NAN);
+        std::printf("mechanism pivots %.4g at %.4g named %d moving %d\n", pmin, at_mech, named,
+                    moving);
+        return 2;
     }
     for (int r = 0; r < n; r++)
         for (int k = first[r]; k < r; k++)
@@ -175,6 +222,9 @@ int main(int argc, char **argv) {
             f[k] -= at(r, k) * f[r];
 
     auto u = [&](int i) { return eq[i] >= 0 ? f[eq[i]] : real(d[i]); };
+    bool loaded = false; // a load acts at a free degree of freedom
+    for (int i = 0; i < m; i++)
+        if (eq[i] >= 0 && q[i] != 0) loaded = true;
     real umax = 0, uerr = 0, nmax = 0, nerr = 0, floor = 0;
     for (int i = 0; i < m; i++) {
         umax = std::max(umax, std::fabs(u(i)));
@@ -187,7 +237,7 @@ int main(int argc, char **argv) {
         nmax = std::max(nmax, std::fabs(N));
         nerr = std::max(nerr, std::fabs(N - real(Np[b])));
         for (int t : B.dof)
-            if (eq[t] < 0) floor = std::max(floor, B.k * std::fabs(real(d[t])));
+            if (eq[t] < 0 && !loaded) floor = std::max(floor, B.k * std::fabs(real(d[t])));
     }
     auto ratio = [](real e, real s) { return double(e == 0 ? 0 : e / s); };
     std::printf("displacements %.4g forces %.4g equations %d pivots %.4g\n", ratio(uerr, umax),

@@ -4,13 +4,17 @@
 // show each way a check of the reactions alone let a wrong answer through.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "accuracy.h"
 #include "analysis.h"
+#include "kernel_sets.h"
+#include "test_switches.h"
 #include "zelk_run.h"
 
 namespace {
@@ -90,24 +94,88 @@ const char pendulum[] = "C 0 0 3 0 3 4 4.1 4.7\nB 1 2 1 2 3 1 1 3 1 3 4 1\nS 1 1
 const char no_load[] = "\nzelk: warning: P and Q lists missing: we proceed anyway\n";
 const char spoiled[] = "\nzelk: warning: spoiled: displacements off by about ";
 
+// What a case's standard error must be: the whole of it, its start, or any
+// text without "spoiled" in it.
+enum Expect { WHOLE, PREFIX, NOT_SPOILED };
+
 struct Case {
     const char *name;
     std::string input;
     std::vector<std::string> args;
-    std::string err; // standard error, whole, or its start when `prefix`
-    bool prefix;
+    std::string err; // standard error, whole, or its start
+    Expect expect;
 };
+
+// A Pratt bridge of `panels` panels 1 long and 1 deep, bottom node 2i+1 and
+// top node 2i+2, diagonals rising to mid-span then falling, with diagonal
+// `missing` (0-based panel; -1: none) left out; pinned at node 1, on a
+// roller at the last bottom node; modulus 2e5, area 1.
+std::string unit_bridge(int panels, int missing, const std::vector<Load> &loads) {
+    std::ostringstream s;
+    s << "C\n";
+    for (int i = 0; i <= panels; i++)
+        s << i << " 0 " << i << " 1\n";
+    s << "B\n";
+    for (int i = 0; i < panels; i++) {
+        s << 2 * i + 1 << ' ' << 2 * i + 3 << " 1 " << 2 * i + 2 << ' ' << 2 * i + 4 << " 1\n";
+        if (i == missing) continue;
+        if (2 * i < panels)
+            s << 2 * i + 1 << ' ' << 2 * i + 4 << " 1\n";
+        else
+            s << 2 * i + 2 << ' ' << 2 * i + 3 << " 1\n";
+    }
+    for (int i = 0; i <= panels; i++)
+        s << 2 * i + 1 << ' ' << 2 * i + 2 << " 1\n";
+    s << "S 1 1\nM 200000\nV 1 1 0 1 2 0 " << 2 * panels + 1 << " 2 0\nQ\n";
+    for (const Load &q : loads)
+        s << q.node << ' ' << q.axis << ' ' << q.value << '\n';
+    return s.str();
+}
+
+// Twelve pendulums hanging from node 1, each bar's direction one whose
+// stiffness across it rounds to a negative pivot.
+std::string pendulums() {
+    std::ostringstream s;
+    s << "C 0 0";
+    for (const char *x : {"1.03", "1.05", "1.09", "1.1", "1.11", "1.13", "1.18", "1.19", "1.23",
+                          "1.27", "1.29", "1.3"})
+        s << "  " << x << " 0.7";
+    s << "\nB";
+    for (int k = 2; k <= 13; k++)
+        s << " 1 " << k << " 1";
+    s << "\nS 1 1\nM 1000\nV 1 1 0 1 2 0\nQ";
+    for (int k = 2; k <= 13; k++)
+        s << ' ' << k << " 1 1";
+    s << '\n';
+    return s.str();
+}
+
+// The pieces, one after the other (appended, not added: g++ 12 warns on a
+// chain of string additions).
+std::string cat(std::initializer_list<std::string> pieces) {
+    std::string s;
+    for (const std::string &p : pieces)
+        s += p;
+    return s;
+}
+
+std::string lost(int node, const char *pivot) {
+    return cat({"\nzelk: warning: node ", std::to_string(node), ", axis 2: pivot ", pivot,
+                ": a mechanism, or rounding lost it\n"});
+}
+
+const char missing_bar[] = "\nzelk: warning: a bar or a support may be missing where a pivot is lost\n";
 
 TEST(AccuracyCheck, WarnsOnSpoiledAnswersOnly) {
     std::vector<Case> cases = {
         // Loads that do not bend the truss: the sums along x and y balance.
-        {"slender mast, axial load", mast(6, 0.05, {{13, 2, -1}, {14, 2, -1}}), {}, spoiled, true},
+        {"slender mast, axial load", mast(6, 0.05, {{13, 2, -1}, {14, 2, -1}}), {}, spoiled, PREFIX},
         // A moved support: the reactions dwarf the load.
         {"slender mast, lateral load, base settled by 1e-6",
          mast(6, 0.02, {{13, 1, 1}}, {{1, 1, 0}, {1, 2, 0}, {2, 1, 0}, {2, 2, -1e-6}}),
          {},
          spoiled,
-         true},
+         PREFIX},
         // A load on a supported degree of freedom strains nothing.
         {"slender bridge, large load on the pinned support",
          bridge(10, 0.2, 2e8, 0,
@@ -118,47 +186,112 @@ TEST(AccuracyCheck, WarnsOnSpoiledAnswersOnly) {
                 }()),
          {},
          spoiled,
-         true},
-        // A mechanism: node 4 hangs from one bar.
+         PREFIX},
+        // A stiff link's settlement would bring 4e8 into it; the real forces
+        // are 10, and rounding the link's ends to single precision spoils them.
+        {"roller on a settled stiff link, load 10",
+         "C 0 0  4 0  2 1  4 -0.01\nB 1 2 1  2 3 1  1 3 1  2 4 2\nS 1 0.01  1 1\nM 2e8\n"
+         "V 1 1 0  1 2 0  4 1 0  4 2 -0.01\nQ 3 2 -10\n",
+         {},
+         spoiled,
+         PREFIX},
+        {"settled roller, small load",
+         "C 0 0  4 0  2 1\nB 1 2 1  2 3 1  1 3 1\nS 1 0.01\nM 2e8\nV 1 1 0  1 2 0  2 2 -0.01\n"
+         "Q 3 2 -0.001\n",
+         {},
+         spoiled,
+         PREFIX},
+        // Mechanisms: node 4 hangs from one bar; a bridge without the
+        // diagonal of its first panel, whose nodes 3 and 4 then sway.
         {"pendulum",
          pendulum,
          {},
-         "\nzelk: warning: spoiled: displacements off by about 438%, bar forces by 0.00068%\n"
-         "\nzelk: warning: node 4, axis 2: pivot -1.9e-06: a mechanism, or rounding lost it\n"
-         "\nzelk: warning: a bar or a support may be missing where a pivot is lost\n",
-         false},
+         cat({"\nzelk: warning: spoiled: displacements off by about 438%, bar forces by 0.00068%\n",
+              lost(4, "-1.9e-06"), missing_bar}),
+         WHOLE},
+        {"bridge without its first diagonal",
+         unit_bridge(5, 0, {{3, 2, -1}, {5, 2, -1}, {7, 2, -1}, {9, 2, -1}}),
+         {},
+         "\nzelk: warning: spoiled: displacements off by about 100%, bar forces by 60%\n"
+         "\nzelk: warning: node 4, axis 2: off the most (a mechanism moves here, if any)\n",
+         WHOLE},
+        // A mechanism that the loads do not move: a right answer, and a pivot
+        // zero to rounding.
+        {"bridge without its middle diagonal, loaded symmetrically",
+         unit_bridge(3, 1, {{3, 2, -1}, {5, 2, -1}}),
+         {},
+         cat({"\nzelk: warning: node 8, axis 1: pivot 0.0078: a mechanism, or rounding lost it\n",
+              missing_bar}),
+         WHOLE},
+        {"twelve pendulums",
+         pendulums(),
+         {},
+         cat({"\nzelk: warning: spoiled: displacements off by about 82%, bar forces by 89%\n",
+              lost(2, "-1.5e-05"), lost(3, "-3.1e-05"), lost(4, "-3.1e-05"), lost(5, "-1.5e-05"),
+              lost(6, "-3.1e-05"), lost(7, "-1.5e-05"), lost(8, "-3.1e-05"), lost(9, "-3.1e-05"),
+              lost(10, "-1.5e-05"), lost(11, "-1.5e-05"),
+              "\nzelk: warning: 2 more pivots lost like these\n", missing_bar}),
+         WHOLE},
         // Right answers: a determinate truss whose support settles has only
         // rounding noise for bar forces; stocky trusses; opposite loads on a
-        // slender mast, right past negative pivots.
-        {"determinate bridge settled, no load", bridge(6, 3, 2e6, 0.01, {}), {}, no_load, false},
+        // slender mast or pinching a long bridge, right past negative pivots.
+        {"determinate bridge settled, no load", bridge(6, 3, 2e6, 0.01, {}), {}, no_load, WHOLE},
         {"stocky mast, axial and lateral loads",
          mast(6, 1, {{13, 2, -1}, {14, 1, 1}}),
          {},
          "",
-         false},
-        {"bridge, bottom loads", bridge(10, 3, 2e8, 0, bottom_loads(10, -1)), {}, "", false},
+         WHOLE},
+        {"bridge, bottom loads", bridge(10, 3, 2e8, 0, bottom_loads(10, -1)), {}, "", WHOLE},
         {"slender mast, opposite loads at the top",
          mast(20, 0.02, {{41, 1, -1}, {42, 1, 1}}),
          {},
          "",
-         false},
-        // Nothing solved, nothing checked.
-        {"input check only", mast(6, 0.05, {{13, 2, -1}}), {"-t", "-s"}, "", false},
+         NOT_SPOILED},
+        {"long bridge pinched at mid-span",
+         unit_bridge(600, -1, {{601, 2, 1}, {602, 2, -1}}),
+         {},
+         "",
+         NOT_SPOILED},
+        // Loads so small that every displacement underflows to zero: all of
+        // the answer is lost, and the figure says so without an infinity.
+        {"loads of 1e-40",
+         bridge(4, 3, 2e8, 0, bottom_loads(4, -1e-40)),
+         {},
+         "\nzelk: warning: spoiled: displacements off by about 100%, bar forces by 100%\n",
+         PREFIX},
+        // Nothing solved, nothing checked; what stopped the solve is named.
+        {"input check only", mast(6, 0.05, {{13, 2, -1}}), {"-t", "-s"}, "", WHOLE},
         {"zero pivot",
          "C 0 0 1 0\nB 1 2 1\nS 1 1\nM 1\nV 1 1 0 1 2 0\nQ 2 1 1\n",
          {},
+         cat({"\nzelk: warning: node 2, axis 2: pivot 0: a mechanism, or rounding lost it\n",
+              missing_bar, "\nzelk: there is no solution! (function `resuelve'\n"}),
+         WHOLE},
+        {"zero-length bar",
+         "C 0 0 4 0 4 3\nB 1 2 1 3 3 1 1 3 1\nS 1 1\nM 100\nV 1 1 0 1 2 0 2 2 0\nQ 3 1 5\n",
+         {},
+         "\nzelk: warning: bar 2, from node 3 to node 3, has zero length\n"
          "\nzelk: there is no solution! (function `resuelve'\n",
-         false},
+         WHOLE},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<std::string> words = {"zelk"};
         words.insert(words.end(), c.args.begin(), c.args.end());
         const SioRun r = run_zelk(c.input, words);
-        if (c.prefix)
-            EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
-        else
+        switch (c.expect) {
+        case WHOLE:
             EXPECT_EQ(r.err, c.err);
+            break;
+        case PREFIX:
+            EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
+            break;
+        case NOT_SPOILED:
+            EXPECT_EQ(r.err.find("spoiled"), std::string::npos) << r.err;
+            break;
+        }
+        EXPECT_EQ(r.err.find("inf%"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("nan%"), std::string::npos) << r.err;
     }
 }
 
@@ -225,5 +358,52 @@ TEST(AccuracyCheck, EstimateFollowsTheTrueError) {
         }
     }
 }
+
+// Every way of solving prints the same solution, and so gives the same
+// check, bit for bit: the envelope, the full table and the plain loops, with
+// every kernel set, on answers spoiled far past the threshold, near it, and
+// right.
+class AccuracyPaths : public KernelSetTest {};
+
+TEST_P(AccuracyPaths, SameEstimateOnEveryPath) {
+    const std::vector<std::pair<const char *, std::string>> inputs = {
+        {"slender mast, far past", mast(6, 0.05, {{13, 2, -1}, {14, 2, -1}})},
+        {"bridge of 30 panels, near", bridge(30, 3, 2e8, 0, bottom_loads(30, -1))},
+        {"bridge of 50 panels, near", bridge(50, 3, 2e8, 0, bottom_loads(50, -1))},
+        {"bridge without a diagonal", unit_bridge(40, 7, bottom_loads(40, -1))},
+        {"pendulum", pendulum},
+        {"stocky mast, right", mast(40, 1, {{81, 1, 1}})},
+    };
+    struct Seen {
+        accuracy_report acc;
+        std::string err;
+    };
+    auto run = [](const std::string &input) {
+        const SioRun r = run_zelk(input, {"zelk"});
+        return Seen{last_accuracy, r.err};
+    };
+    for (const auto &[name, input] : inputs) {
+        SCOPED_TRACE(name);
+        test_switch.full_only = test_switch.plain_only = false;
+        const Seen envelope = run(input);
+        ASSERT_TRUE(envelope.acc.estimated);
+        test_switch.full_only = true;
+        const Seen full = run(input);
+        test_switch.full_only = false;
+        test_switch.plain_only = true;
+        const Seen plain = run(input);
+        for (const Seen *other : {&full, &plain}) {
+            EXPECT_EQ(std::memcmp(&other->acc.displacement, &envelope.acc.displacement, sizeof(double)), 0)
+                << other->acc.displacement << " vs " << envelope.acc.displacement;
+            EXPECT_EQ(std::memcmp(&other->acc.force, &envelope.acc.force, sizeof(double)), 0)
+                << other->acc.force << " vs " << envelope.acc.force;
+            EXPECT_EQ(other->acc.worst, envelope.acc.worst);
+            EXPECT_EQ(other->acc.lost_count, envelope.acc.lost_count);
+            EXPECT_EQ(other->err, envelope.err);
+        }
+    }
+}
+
+INSTANTIATE_FOR_KERNEL_SETS(AccuracyPaths);
 
 } // namespace
