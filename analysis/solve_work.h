@@ -57,14 +57,6 @@ template <class T> void make_zeroed(std::vector<T> &x, std::size_t n) {
     }
 }
 
-/// What the solves of this process held, for tests: the values stored by the
-/// last stiffness envelope, and how many full tables were assembled.
-struct stiffness_counts {
-    std::size_t envelope_values = 0; // values held by the last envelope
-    int full_tables = 0;             // full tables assembled
-};
-extern stiffness_counts stiffness_use;
-
 /// Allocates K (OUT) over the envelope of the equations that the bars couple,
 /// by the equation codes in v; ends the run with "out of memory" when it
 /// cannot be had. The envelope depends only on the bars and the codes.

@@ -9,8 +9,6 @@
 #include "solve_work.h"
 #include "test_switches.h"
 
-stiffness_counts stiffness_use;
-
 namespace {
 
 // Calls term(row, col, w) for the sixteen terms of bar `bar`'s block, in the
