@@ -12,8 +12,6 @@
 #include "analysis.h"
 #include "solve_work.h"
 
-accuracy_report last_accuracy;
-
 void reset_accuracy() {
     last_accuracy = accuracy_report();
 }

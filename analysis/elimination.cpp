@@ -735,8 +735,6 @@ bool print_pivots(const Work &w, int n, int zero, pivot_printer print, void *ctx
 
 } // namespace
 
-test_switches test_switch;
-
 std::vector<kernel_set> built_kernel_sets() {
     if (ZK_X86) return {KERNELS_PORTABLE, KERNELS_AVX2};
     return {KERNELS_PORTABLE};

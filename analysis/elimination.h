@@ -45,7 +45,6 @@ class envelope_table {
     /// Releases the storage.
     void release();
 
-    int size() const { return n_; }
     /// Number of values stored: the envelope.
     std::size_t stored() const { return stored_; }
     int first(int r) const { return Lo_[r]; }

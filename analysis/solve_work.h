@@ -57,14 +57,6 @@ template <class T> void make_zeroed(std::vector<T> &x, std::size_t n) {
     }
 }
 
-/// What the solves of this process held, for tests: the values stored by the
-/// last stiffness envelope, and how many full tables were assembled.
-struct stiffness_counts {
-    std::size_t envelope_values = 0; // values held by the last envelope
-    int full_tables = 0;             // full tables assembled
-};
-extern stiffness_counts stiffness_use;
-
 /// Calls term(row, col, w) for the sixteen terms of bar `bar`'s block, in the
 /// order of assembly: row end, row axis, column end, column axis; row and col
 /// are degrees of freedom, w the block's value with the sign of the ends. The

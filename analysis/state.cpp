@@ -1,6 +1,8 @@
-// The analysis state of zelk: options, structure data, driver arrays, totals.
+// The analysis state of zelk: options, structure data, driver arrays, totals,
+// the check of the last solve and the hooks for tests.
 #include "accuracy.h"
 #include "analysis.h"
+#include "test_switches.h"
 
 int debug = 0; // read by the library for its traces
 
@@ -43,6 +45,11 @@ int ni = 0;
 double QoS = 0, QoSt = 0, QoSc = 0, QoSh = 0, QoSv = 0, NoM = 0;
 double NoMq = 0;
 
+accuracy_report last_accuracy;
+
+test_switches test_switch;
+stiffness_counts stiffness_use;
+
 namespace {
 template <class T> void drop(std::vector<T> &x) {
     std::vector<T>().swap(x);
@@ -73,4 +80,6 @@ void zelk_reset() {
     Destricto = Convergencia = ni = 0;
     QoS = QoSt = QoSc = QoSh = QoSv = NoM = NoMq = 0;
     reset_accuracy();
+    test_switch = test_switches{};
+    stiffness_use = stiffness_counts{};
 }

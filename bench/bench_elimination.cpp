@@ -1,4 +1,4 @@
-// Times the elimination alone, compiled with the same flags: gauss_solve over
+// Times the elimination alone, as zelk links it: gauss_solve over
 // the envelope, gauss_solve_full over the full table (the path of infinite or
 // undefined data) and the plain loops, on stiffness matrices assembled from
 // trusses:
@@ -15,8 +15,6 @@
 
 #include "elimination.h"
 #include "elimination_reference.h"
-
-int debug = 0; // the library's debug flag
 
 namespace {
 

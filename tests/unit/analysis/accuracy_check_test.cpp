@@ -406,4 +406,21 @@ TEST_P(AccuracyPaths, SameEstimateOnEveryPath) {
 
 INSTANTIATE_FOR_KERNEL_SETS(AccuracyPaths);
 
+// Without its memory the check is skipped with a word: the results and the
+// status stay those of the run with it, a spoiled one and a right one alike.
+TEST(AccuracyCheck, WithoutItsMemoryTheRunGoesOn) {
+    for (const std::string &input : {mast(6, 0.05, {{13, 2, -1}, {14, 2, -1}}),
+                                     bridge(10, 3, 2e8, 0, bottom_loads(10, -1))}) {
+        const SioRun checked = run_zelk(input, {"zelk"});
+        test_switch.no_check_memory = true;
+        const SioRun skipped = run_zelk(input, {"zelk"});
+        test_switch.no_check_memory = false;
+        EXPECT_FALSE(last_accuracy.estimated);
+        EXPECT_EQ(skipped.out, checked.out);
+        EXPECT_EQ(skipped.status, checked.status);
+        EXPECT_EQ(skipped.err,
+                  "\nzelk: warning: the solution was not checked: no memory for the check\n");
+    }
+}
+
 } // namespace

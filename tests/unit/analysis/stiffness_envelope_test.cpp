@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "accuracy.h"
 #include "analysis.h"
 #include "sio_capture.h"
 #include "zelk_run.h"
@@ -255,6 +256,28 @@ TEST_P(StiffnessEnvelope, SpecialValuesGiveThePlainLoopsBytes) {
     rlimit lim{};
     lim.rlim_cur = lim.rlim_max = rlim_t(pages) * 4096 + more;
     setrlimit(RLIMIT_AS, &lim);
+}
+
+// A run leaves the switches it was steered by, the counters it raised and
+// its check behind; zelk_reset clears them all, so that the next run starts
+// as a fresh process does.
+TEST(AnalysisState, ResetRestoresTheSwitchesAndClearsTheCountsAndTheCheck) {
+    test_switch.kernels = KERNELS_PORTABLE;
+    test_switch.full_only = true;
+    test_switch.plain_only = true;
+    const SioRun run = run_zelk(grid_text(Grid{}), {"zelk"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_EQ(stiffness_use.full_tables, 1);
+    ASSERT_GT(stiffness_use.envelope_values, 0u);
+    ASSERT_TRUE(last_accuracy.estimated);
+    ASSERT_TRUE(test_switch.plain_only);
+    zelk_reset();
+    EXPECT_EQ(test_switch.kernels, KERNELS_AUTO);
+    EXPECT_FALSE(test_switch.full_only);
+    EXPECT_FALSE(test_switch.plain_only);
+    EXPECT_EQ(stiffness_use.full_tables, 0);
+    EXPECT_EQ(stiffness_use.envelope_values, 0u);
+    EXPECT_FALSE(last_accuracy.estimated);
 }
 
 TEST(StiffnessMemory, FullTableThatCannotBeHadEndsWithOutOfMemory) {
