@@ -148,6 +148,15 @@ def case(kind, seed, f):
         elif v=="sym": loads=[(bot(j),2,-1.0) for j in range(1,P) if 2*j!=P]
         else: loads=[(top(P),1,1.0)]
         emit(nodes,bars,[1.0,1.0,1.0],E,sup,loads,f); return "missing P%d h%g i%d %s"%(P,h,i,v)
+    if kind=="missing_every":
+        # Every diagonal missing in turn, bridges of 3 to 300 panels 1 deep,
+        # loaded down: seed k takes the k-th (panels, diagonal) pair.
+        pairs=[(P,i) for P in (3,4,5,6,7,8,9,10,11,20,40,100,300) for i in range(P)]
+        P,i=pairs[(seed-1)%len(pairs)]
+        nodes,bars,bot,top=bridge_secs(P,1.0,L=1.0,missing=i)
+        sup=[(1,1,0.0),(1,2,0.0),(bot(P),2,0.0)]
+        loads=[(bot(j),2,-1.0) for j in range(1,P)]
+        emit(nodes,bars,[1.0,1.0,1.0],200000.0,sup,loads,f); return "missing_every P%d i%d"%(P,i)
     if kind=="rollers":
         # No horizontal support: a mechanism along x.
         P=rnd.choice([2,4,10,40]); h=rnd.choice([3,1])
