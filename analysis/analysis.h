@@ -50,6 +50,8 @@ extern float_list Aest;          // area of each bar under strict sizing
 extern float_list epsest;        // strain of each bar from the last strict-sizing solve
 extern int Destricto;            // strict sizing is on
 extern int Convergencia;         // bars converged in the current cycle; nb in the final one
+extern int sizing_cycles;        // strict-sizing cycles made
+extern int kept_areas;           // bars that kept their area in the current cycle
 extern int ni;                   // number of equations (free degrees of freedom)
 
 extern double QoS, QoSt, QoSc, QoSh, QoSv, NoM; // stress-volume totals (bar kernel)
@@ -107,6 +109,11 @@ int resuelve();
 /// Runs the strict-sizing cycles after the unit-area solve. Returns 0 when a
 /// cycle converged or the cycle limit was reached, 1 for an exactly zero pivot.
 int resuelve_dimest();
+
+/// Warns on standard error, after the results, when strict sizing did not
+/// size: the cycle limit came before convergence, or the final cycle kept
+/// every bar's area. Writes nothing without strict sizing or without a cycle.
+void warn_strict_sizing();
 
 /// The whole of the zelk program: options, input, checks, analysis, output.
 /// Ends through the library's process end (sio_exit); returns only if that does.

@@ -344,6 +344,7 @@ int zelk_main(int argc, char **argv) {
     std::fprintf(sio_out, "# displacements: axes 1 and 2\nD");
     out_ddn(nn, d.data());
     check_solution();
+    warn_strict_sizing();
 
     RELEASE(cdn);
     RELEASE(As);

@@ -73,6 +73,7 @@ int resize(int bar, const bar_geometry &g, int s, int m, float block[4]) {
     if (0.001 * double(sigma) > double(stress)) {
         A2 = A;
         flag = 1;
+        kept_areas++;
     } else {
         float As_ = A * stress;
         A2 = float(double(As_) / double(sigma));

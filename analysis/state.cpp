@@ -40,6 +40,8 @@ float_list Aest;
 float_list epsest;
 int Destricto = 0;
 int Convergencia = 0;
+int sizing_cycles = 0;
+int kept_areas = 0;
 int ni = 0;
 
 double QoS = 0, QoSt = 0, QoSc = 0, QoSh = 0, QoSv = 0, NoM = 0;
@@ -78,6 +80,7 @@ void zelk_reset() {
     drop(Aest);
     drop(epsest);
     Destricto = Convergencia = ni = 0;
+    sizing_cycles = kept_areas = 0;
     QoS = QoSt = QoSc = QoSh = QoSv = NoM = NoMq = 0;
     reset_accuracy();
     test_switch = test_switches{};

@@ -1,5 +1,7 @@
 // Strict sizing of cross-sections: cycles of resize, assembly and solution
 // until every bar's area is settled or the cycle limit is reached.
+#include <cstdarg>
+
 #include "analysis.h"
 #include "elimination.h"
 #include "solve_work.h"
@@ -12,6 +14,16 @@ void print_cycle_pivot(int k, float p, void *ctx) {
         std::fprintf(sio_out, "#  equation %d pivot: %g\n", k, double(p));
 }
 
+// Formats a warning into `text` of `size` bytes; returns `text`.
+[[gnu::format(printf, 3, 4)]] const char *warning_text(char *text, std::size_t size,
+                                                       const char *format, ...) {
+    std::va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, size, format, args);
+    va_end(args);
+    return text;
+}
+
 } // namespace
 
 int resuelve_dimest() {
@@ -20,6 +32,8 @@ int resuelve_dimest() {
     make_zeroed(blocks, 4 * std::size_t(nb));
     for (int c = 1; c <= maxciclos; c++) {
         Convergencia = 0;
+        kept_areas = 0;
+        sizing_cycles = c;
         std::fprintf(sio_out, "# Strict selection of cross-sections: cicle %d\n", c);
         for (int i = 0; i < 2 * nn; i++)
             q[i] = qorig[i];
@@ -68,4 +82,19 @@ int resuelve_dimest() {
         if (Convergencia) return 0;
     }
     return 0;
+}
+
+void warn_strict_sizing() {
+    if (!Destricto || sizing_cycles == 0) return;
+    if (Convergencia != 0 && kept_areas != nb) return; // converged, with areas sized
+    std::fflush(sio_out); // the warnings follow the results also where both streams meet
+    // Each text stays within 70 characters for any limit of up to 8 digits.
+    char text[96];
+    if (Convergencia == 0)
+        aviso(programa,
+              warning_text(text, sizeof text,
+                           "strict sizing did not converge within -c %d: no forces; raise -c",
+                           maxciclos));
+    else // every bar took the keep-its-area branch of the resize in the final cycle
+        aviso(programa, "strict sizing changed no area: every stress under 1/1000 of allowable");
 }
