@@ -373,11 +373,12 @@ TEST_P(EliminationIdentity, NonFiniteValues) {
 
 // NaNs of both signs. Where a product meets two NaNs the processor returns one
 // of them, by the order the compiler takes them in; every solve gives the first
-// of the loops' operands, U(k, c) * L(r, k), a(k) * L(r, k), U(k, c) * a(c). First each of those products on two equations, the bits
-// worked out by hand; then opposite NaNs planted where the panel rows, the
-// tiles beyond and below a panel and the trailing update meet them; then
-// random systems holding special values of every kind.
-TEST_P(EliminationIdentity, OppositeNaNsMeetInTheLoopsOrder) {
+// of the loops' operands, U(k, c) * L(r, k), a(k) * L(r, k), U(k, c) * a(c).
+// Each of those products on two equations, the bits worked out by hand for a
+// processor that returns the first operand's NaN of an operation on two (as
+// x86 and arm64 do; QEMU 7.2's emulation of x86 does not, its division of
+// two NaNs returns the second: .ci/run leaves this test out there).
+TEST_P(EliminationIdentity, OppositeNaNsByHand) {
     const float pn = nan_, mn = -nan_;
     struct Hand {
         const char *name;
@@ -404,7 +405,13 @@ TEST_P(EliminationIdentity, OppositeNaNsMeetInTheLoopsOrder) {
         EXPECT_EQ(o.a[0], bits(h.x[0])) << h.name;
         EXPECT_EQ(o.a[1], bits(h.x[1])) << h.name;
     }
+}
 
+// Opposite NaNs planted where the panel rows, the tiles beyond and below a
+// panel and the trailing update meet them; then random systems holding
+// special values of every kind.
+TEST_P(EliminationIdentity, OppositeNaNsMeetInTheLoopsOrder) {
+    const float pn = nan_, mn = -nan_;
     struct Plant {
         int r, c; // c < 0: entry r of a
         float x;
