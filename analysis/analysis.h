@@ -2,6 +2,8 @@
 // cycles and the bar kernel share, and the entry points of those modules.
 #pragma once
 
+#include <cstddef>
+
 #include "structure_io.h"
 
 // ---------------------------------------------------------------------------
@@ -114,6 +116,11 @@ int resuelve_dimest();
 /// size: the cycle limit came before convergence, or the final cycle kept
 /// every bar's area. Writes nothing without strict sizing or without a cycle.
 void warn_strict_sizing();
+
+/// Formats a warning (printf's `format` with its values) into `text` of
+/// `size` bytes, cut to fit; returns `text`.
+[[gnu::format(printf, 3, 4)]] const char *warning_text(char *text, std::size_t size,
+                                                       const char *format, ...);
 
 /// The whole of the zelk program: options, input, checks, analysis, output.
 /// Ends through the library's process end (sio_exit); returns only if that does.

@@ -1,6 +1,5 @@
 // Strict sizing of cross-sections: cycles of resize, assembly and solution
 // until every bar's area is settled or the cycle limit is reached.
-#include <cstdarg>
 
 #include "analysis.h"
 #include "elimination.h"
@@ -12,16 +11,6 @@ namespace {
 void print_cycle_pivot(int k, float p, void *ctx) {
     if (*static_cast<const bool *>(ctx))
         std::fprintf(sio_out, "#  equation %d pivot: %g\n", k, double(p));
-}
-
-// Formats a warning into `text` of `size` bytes; returns `text`.
-[[gnu::format(printf, 3, 4)]] const char *warning_text(char *text, std::size_t size,
-                                                       const char *format, ...) {
-    std::va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, size, format, args);
-    va_end(args);
-    return text;
 }
 
 } // namespace

@@ -35,16 +35,8 @@ def emit(nodes, bars, areas, E, supports, loads, f):
     f.write("\n".join(o)+"\n")
 
 def bridge(P, h, L=4.0):
-    nodes=[];bars=[]
-    for i in range(P+1):
-        nodes.append((L*i,0.0)); nodes.append((L*i,h))
-    bot=lambda i:2*i+1; top=lambda i:2*i+2
-    for i in range(P):
-        bars.append((bot(i),bot(i+1),1)); bars.append((top(i),top(i+1),1))
-        if i < P/2: bars.append((bot(i),top(i+1),1))
-        else: bars.append((top(i),bot(i+1),1))
-    for i in range(P+1): bars.append((bot(i),top(i),1))
-    return nodes,bars,bot,top
+    nodes,bars,bot,top=bridge_secs(P,h,L)
+    return nodes,[(i,j,1) for i,j,_ in bars],bot,top
 
 def bridge_secs(P, h, L=4.0, missing=None):
     """A Pratt bridge with section types: 1 chords, 2 diagonals, 3 verticals;
